@@ -1,0 +1,14 @@
+#include "base/exceptions.h"
+
+#include <utility>
+
+namespace qv {
+
+// Not inlined, so that the return address is the code that raised the error
+// (or the constructor of a derived class, which sits right beside it).
+__attribute__((noinline)) Exception::Exception(std::string message)
+    : message_(std::move(message)), address_(__builtin_return_address(0)) {}
+
+void RaiseOutOfMemory() { throw EOutOfMemory(kOutOfMemoryText); }
+
+}  // namespace qv

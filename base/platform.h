@@ -1,0 +1,34 @@
+// The few operating-system services the program needs, in one place, so that
+// a port to another system replaces this file and nothing else in base/.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace qv {
+
+// Absolute, lexically normalised form of `path` (no file system access).
+std::string FullPathName(const std::string& path);
+// The system's text for an error number, without trailing blanks, control
+// characters and full stops.
+std::string SystemErrorText(int error);
+// The running program's own file.
+std::string ExecutablePath();
+// Names the calling thread for debuggers, cut to the platform limit; never fails.
+void SetCurrentThreadName(const std::string& name);
+// Milliseconds from a monotonic clock, wrapping at 32 bits.
+uint32_t TickCount32();
+// Upper bound for one allocation: a block bigger than the machine's memory
+// would only be promised by the kernel and killed later.
+uint64_t PhysicalMemoryLimit();
+// The file that holds `address` and the address's offset in it; false when the
+// address lies in no loaded module.
+bool ModuleOfAddress(const void* address, std::string& module_path, uintptr_t& offset);
+
+// Minimal file access for the read-only stream (errno set on failure).
+int OpenFileForReading(const std::string& path);
+void CloseFile(int fd);
+int64_t ReadFile(int fd, void* buffer, int64_t count);
+int64_t SeekFile(int fd, int64_t offset, int origin);  // origin: 0 begin, 1 current, 2 end
+
+}  // namespace qv

@@ -1,0 +1,119 @@
+// Linux implementation of base/platform.h.
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <pthread.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+
+#include "base/platform.h"
+
+namespace qv {
+
+std::string FullPathName(const std::string& path) {
+  std::error_code error;
+  std::filesystem::path absolute = std::filesystem::absolute(path, error);
+  if (error) absolute = path;
+  std::string text = absolute.lexically_normal().string();
+  // "dir/" normalises to "dir/"; a full path names the entry itself.
+  if (text.size() > 1 && text.back() == '/') text.pop_back();
+  return text;
+}
+
+std::string SystemErrorText(int error) {
+  char buffer[256];
+  const char* text = strerror_r(error, buffer, sizeof buffer);
+  std::string result(text ? text : "");
+  while (!result.empty()) {
+    const unsigned char last = static_cast<unsigned char>(result.back());
+    if (last <= ' ' || last == '.' || last == 0x7F) {
+      result.pop_back();
+    } else {
+      break;
+    }
+  }
+  return result;
+}
+
+std::string ExecutablePath() {
+  std::error_code error;
+  std::filesystem::path path = std::filesystem::read_symlink("/proc/self/exe", error);
+  return error ? std::string() : path.string();
+}
+
+void SetCurrentThreadName(const std::string& name) {
+  // The kernel keeps 15 bytes plus the terminator.
+  std::string cut = name.substr(0, 15);
+  pthread_setname_np(pthread_self(), cut.c_str());
+}
+
+uint32_t TickCount32() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  const uint64_t ms = static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
+  return static_cast<uint32_t>(ms);
+}
+
+uint64_t PhysicalMemoryLimit() {
+  static const uint64_t limit = [] {
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long page_size = sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || page_size <= 0) return uint64_t{1} << 40;
+    return static_cast<uint64_t>(pages) * static_cast<uint64_t>(page_size);
+  }();
+  return limit;
+}
+
+bool ModuleOfAddress(const void* address, std::string& module_path, uintptr_t& offset) {
+  Dl_info info{};
+  if (address == nullptr || dladdr(address, &info) == 0 || info.dli_fname == nullptr) return false;
+  module_path = info.dli_fname;
+  if (module_path.empty()) module_path = ExecutablePath();
+  offset = reinterpret_cast<uintptr_t>(address) - reinterpret_cast<uintptr_t>(info.dli_fbase);
+  return true;
+}
+
+int OpenFileForReading(const std::string& path) {
+  int fd;
+  do {
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd >= 0) {
+    // A directory opens on Linux but is no file to read.
+    struct stat status {};
+    if (::fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) {
+      ::close(fd);
+      errno = EISDIR;
+      return -1;
+    }
+  }
+  return fd;
+}
+
+void CloseFile(int fd) {
+  if (fd >= 0) ::close(fd);
+}
+
+int64_t ReadFile(int fd, void* buffer, int64_t count) {
+  int64_t done = 0;
+  char* out = static_cast<char*>(buffer);
+  while (done < count) {
+    const ssize_t n = ::read(fd, out + done, static_cast<size_t>(count - done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += n;
+  }
+  return done;
+}
+
+int64_t SeekFile(int fd, int64_t offset, int origin) {
+  const int whence = origin == 0 ? SEEK_SET : origin == 1 ? SEEK_CUR : SEEK_END;
+  return static_cast<int64_t>(::lseek(fd, static_cast<off_t>(offset), whence));
+}
+
+}  // namespace qv

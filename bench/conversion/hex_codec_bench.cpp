@@ -1,0 +1,79 @@
+// Hex codec throughput against memcpy of as many bytes as the encoder writes.
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "conversion/hex_codec.h"
+
+namespace {
+
+std::vector<uint8_t> RandomBytes(size_t n) {
+  std::vector<uint8_t> bytes(n);
+  std::mt19937_64 rng(1);
+  for (size_t i = 0; i + 8 <= n; i += 8) {
+    const uint64_t v = rng();
+    std::memcpy(bytes.data() + i, &v, 8);
+  }
+  return bytes;
+}
+
+void Sizes(benchmark::internal::Benchmark* b) {
+  for (int64_t n : {1024, 65536, 16777216, 268435456}) b->Arg(n);
+  b->Unit(benchmark::kMicrosecond);
+}
+
+// Copies 2*N bytes: the amount of text the encoder writes for N bytes.
+void Memcpy(benchmark::State& state) {
+  const size_t n = static_cast<size_t>(state.range(0));
+  std::vector<char> from(2 * n, 'A'), to(2 * n, 0);
+  for (auto _ : state) {
+    std::memcpy(to.data(), from.data(), 2 * n);
+    benchmark::DoNotOptimize(to.data());
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(2 * n));
+}
+BENCHMARK(Memcpy)->Apply(Sizes);
+
+template <qv::THexPath kPath>
+void HexEncode(benchmark::State& state) {
+  const size_t n = static_cast<size_t>(state.range(0));
+  const auto bytes = RandomBytes(n);
+  std::vector<char> text(2 * n);
+  for (auto _ : state) {
+    qv::BytesToHexTextWith(kPath, bytes.data(), text.data(), static_cast<int32_t>(n));
+    benchmark::DoNotOptimize(text.data());
+    benchmark::ClobberMemory();
+  }
+  // Input bytes per second.
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(n));
+}
+
+template <qv::THexPath kPath>
+void HexDecode(benchmark::State& state) {
+  const size_t n = static_cast<size_t>(state.range(0));
+  const auto bytes = RandomBytes(n);
+  std::vector<char> text(2 * n + 1, 0);
+  qv::BytesToHexTextPlain(bytes.data(), text.data(), static_cast<int32_t>(n));
+  std::vector<uint8_t> out(n);
+  for (auto _ : state) {
+    const int32_t got = qv::HexTextToBytesWith(kPath, text.data(), out.data(), static_cast<int32_t>(n));
+    benchmark::DoNotOptimize(got);
+    benchmark::ClobberMemory();
+  }
+  // Hex characters per second.
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(2 * n));
+}
+
+BENCHMARK_TEMPLATE(HexEncode, qv::THexPath::AVX2)->Name("HexEncode/AVX2")->Apply(Sizes);
+BENCHMARK_TEMPLATE(HexEncode, qv::THexPath::SSSE3)->Name("HexEncode/SSSE3")->Apply(Sizes);
+BENCHMARK_TEMPLATE(HexEncode, qv::THexPath::Plain)->Name("HexEncode/Plain")->Apply(Sizes);
+BENCHMARK_TEMPLATE(HexDecode, qv::THexPath::AVX2)->Name("HexDecode/AVX2")->Apply(Sizes);
+BENCHMARK_TEMPLATE(HexDecode, qv::THexPath::SSSE3)->Name("HexDecode/SSSE3")->Apply(Sizes);
+BENCHMARK_TEMPLATE(HexDecode, qv::THexPath::Plain)->Name("HexDecode/Plain")->Apply(Sizes);
+
+}  // namespace
+
+BENCHMARK_MAIN();

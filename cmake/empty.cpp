@@ -1,0 +1,1 @@
+// Keeps a library whose folder is still empty buildable.
