@@ -277,10 +277,18 @@ TIdThreadEx::~TIdThreadEx() {
   FinishBeforeDestroy();
 }
 
-void TIdThreadEx::AfterRun() { component_.DoAfterRun(); }
-void TIdThreadEx::AfterExecute() { component_.DoAfterExecute(); }
-void TIdThreadEx::BeforeExecute() { component_.DoBeforeExecute(); }
-void TIdThreadEx::BeforeRun() { component_.DoBeforeRun(); }
+void TIdThreadEx::AfterRun() {
+  component_.DoAfterRun();
+}
+void TIdThreadEx::AfterExecute() {
+  component_.DoAfterExecute();
+}
+void TIdThreadEx::BeforeExecute() {
+  component_.DoBeforeExecute();
+}
+void TIdThreadEx::BeforeRun() {
+  component_.DoBeforeRun();
+}
 
 void TIdThreadEx::Cleanup() {
   TIdThread::Cleanup();
@@ -291,6 +299,8 @@ bool TIdThreadEx::HandleRunException(const std::exception& e) {
   return component_.DoHandleRunException(e);
 }
 
-void TIdThreadEx::Run() { component_.DoRun(); }
+void TIdThreadEx::Run() {
+  component_.DoRun();
+}
 
 }  // namespace qv

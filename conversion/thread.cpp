@@ -21,7 +21,9 @@ constexpr int kPriorityLevels[] = {-15, -2, -1, 0, 1, 2, 15};
 
 }  // namespace
 
-int PriorityLevel(TThreadPriority priority) { return kPriorityLevels[priority]; }
+int PriorityLevel(TThreadPriority priority) {
+  return kPriorityLevels[priority];
+}
 
 TThreadPriority PriorityFromLevel(int level) {
   for (int i = 0; i < 7; ++i) {

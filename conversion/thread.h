@@ -18,7 +18,15 @@
 namespace qv {
 
 // Platform levels, in this order: -15, -2, -1, 0, 1, 2, 15.
-enum TThreadPriority : uint8_t { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
+enum TThreadPriority : uint8_t {
+  tpIdle,
+  tpLowest,
+  tpLower,
+  tpNormal,
+  tpHigher,
+  tpHighest,
+  tpTimeCritical
+};
 
 // The platform level of a priority, and back (a level not in the table reads as tpNormal).
 int PriorityLevel(TThreadPriority priority);

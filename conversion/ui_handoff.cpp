@@ -62,7 +62,9 @@ void SetUiThread() {
   SetCurrentThreadName("Main");
 }
 
-bool IsUiThread() { return State().ui_thread.load() == std::this_thread::get_id(); }
+bool IsUiThread() {
+  return State().ui_thread.load() == std::this_thread::get_id();
+}
 
 void SetWakeUiThread(std::function<void()> wake) {
   HandOff& s = State();
@@ -82,7 +84,12 @@ void RunOnUiThread(const std::function<void()>& step) {
     std::lock_guard lock(s.request_lock);
     s.requests.push_back(&request);
     SetEvent(s);
-    if (s.wake) s.wake();
+    // The request is queued and the event set whatever the wake-up does, so a
+    // failing wake-up only delays the step until the UI thread's next idle pass.
+    try {
+      if (s.wake) s.wake();
+    } catch (...) {
+    }
   }
   {
     std::unique_lock lock(request.done_mutex);
@@ -127,6 +134,8 @@ bool WaitForUiRequests(std::chrono::milliseconds timeout) {
   return s.event_signal.wait_for(lock, timeout, [&] { return s.event_set; });
 }
 
-void SignalUiRequestsPending() { SetEvent(State()); }
+void SignalUiRequestsPending() {
+  SetEvent(State());
+}
 
 }  // namespace qv

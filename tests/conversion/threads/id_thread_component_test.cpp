@@ -80,7 +80,8 @@ TEST_F(Worker, EachStartGivesExactlyOneRunWithTheEventsInOrder) {
     ++runs;
     sender.StopWorker();
   };
-  const Strings one_run = {"BeforeExecute", "BeforeRun", "Run", "AfterRun", "Cleanup", "AfterExecute"};
+  const Strings one_run = {"BeforeExecute", "BeforeRun", "Run",
+                           "AfterRun",      "Cleanup",   "AfterExecute"};
   for (int start = 1; start <= 3; ++start) {
     RunToEnd();
     EXPECT_EQ(runs.load(), start);
@@ -117,9 +118,9 @@ TEST_F(Worker, AFailedRunEndsTheThreadQuietlyAndAStartRunsAgain) {
     throw EConvertError("Cannot assign a TPicture to a TJPEGImage");
   };
   RunToEnd();
-  EXPECT_EQ(log_.Entries(), (Strings{"BeforeExecute", "BeforeRun", "Run", "AfterRun", "Cleanup",
-                                     "AfterExecute",
-                                     "Exception: Cannot assign a TPicture to a TJPEGImage"}));
+  EXPECT_EQ(log_.Entries(),
+            (Strings{"BeforeExecute", "BeforeRun", "Run", "AfterRun", "Cleanup", "AfterExecute",
+                     "Exception: Cannot assign a TPicture to a TJPEGImage"}));
   TIdThreadEx* thread = C().Thread();
   EXPECT_TRUE(thread->Terminated());
   EXPECT_EQ(thread->ExceptionClassName(), "EConvertError");
@@ -138,7 +139,8 @@ TEST_F(Worker, AHandledRunFailureLetsThePassFinish) {
     log_.Add("Run");
     throw EOutOfMemory("Out of memory");
   };
-  C().OnHandleRunException = [&](TIdThreadComponent& sender, const std::exception& e, bool& handled) {
+  C().OnHandleRunException = [&](TIdThreadComponent& sender, const std::exception& e,
+                                 bool& handled) {
     EXPECT_FALSE(handled);
     log_.Add(std::string("Handle: ") + e.what());
     handled = true;
@@ -296,9 +298,9 @@ TEST_F(Worker, WithSmSuspendAStopSuspendsTheThreadAndAStartResumesTheSameObject)
   PumpUntil([&] { return runs.load() == 2 && thread->Suspended(); });
   EXPECT_EQ(C().Thread(), thread);
   component_.reset();  // wakes the suspended thread, which then ends
-  EXPECT_EQ(log_.Entries(), (Strings{"BeforeExecute", "BeforeRun", "Run", "AfterRun", "Cleanup",
-                                     "Stopped", "BeforeRun", "Run", "AfterRun", "Cleanup",
-                                     "Stopped", "AfterExecute"}));
+  EXPECT_EQ(log_.Entries(),
+            (Strings{"BeforeExecute", "BeforeRun", "Run", "AfterRun", "Cleanup", "Stopped",
+                     "BeforeRun", "Run", "AfterRun", "Cleanup", "Stopped", "AfterExecute"}));
 }
 
 TEST_F(Worker, WithLoopOnRunRepeatsUntilStopped) {

@@ -91,7 +91,7 @@ void IdThreadComponent1Run(TIdThreadComponent& sender, StandInWindow& window, co
     window.memo = std::move(text);
   });
   after(5);
-  j.reset();  // 6
+  j.reset();                                             // 6
   RunOnUiThread([&] { window.SetStatus(kConverted); });  // 7
   after(7);
   sender.StopWorker();  // 8
@@ -219,7 +219,8 @@ TEST_F(RunHandler, ACommandRightAfterTheFinalStatusWaitsForTheOldThreadAndRunsAg
   EXPECT_FALSE(C().Thread()->Finished());
   C().StartWorker();  // waits for the old thread, serving its tail step
   PumpUntil([&] { return Ended() && window_.status_history.size() == 5; });
-  EXPECT_EQ(window_.status_history, (Strings{kConverting, kConverted, "tail", kConverting, kConverted}));
+  EXPECT_EQ(window_.status_history,
+            (Strings{kConverting, kConverted, "tail", kConverting, kConverted}));
 }
 
 TEST_F(RunHandler, OpeningAnotherPictureDuringARunKeepsTheOneTakenInStepThree) {

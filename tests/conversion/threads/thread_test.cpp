@@ -25,14 +25,15 @@ using testing_support::SpinUntil;
 using testing_support::Watchdog;
 
 TEST(ThreadPriority, TableMapsBothWays) {
-  const std::pair<TThreadPriority, int> table[] = {{tpIdle, -15},  {tpLowest, -2},  {tpLower, -1},
-                                                   {tpNormal, 0},  {tpHigher, 1},   {tpHighest, 2},
-                                                   {tpTimeCritical, 15}};
+  const std::pair<TThreadPriority, int> table[] = {
+      {tpIdle, -15}, {tpLowest, -2}, {tpLower, -1},       {tpNormal, 0},
+      {tpHigher, 1}, {tpHighest, 2}, {tpTimeCritical, 15}};
   for (auto [priority, level] : table) {
     EXPECT_EQ(PriorityLevel(priority), level);
     EXPECT_EQ(PriorityFromLevel(level), priority);
   }
-  for (int level : {-14, -3, 3, 14, 16, 100}) EXPECT_EQ(PriorityFromLevel(level), tpNormal) << level;
+  for (int level : {-14, -3, 3, 14, 16, 100})
+    EXPECT_EQ(PriorityFromLevel(level), tpNormal) << level;
 }
 
 TEST(Thread, WaitForEndOnAnEndedThreadReturnsItsExitCodeAtOnce) {
@@ -205,8 +206,9 @@ TEST(Thread, PriorityIsSetAndReadOnTheRunningThread) {
       thread.SetPriority(raised);
       EXPECT_EQ(thread.Priority(), raised);
     } catch (const EThread& e) {
-      EXPECT_TRUE(e.Message() == Format("Thread Error: %s (%d)", SystemErrorText(EACCES).c_str(), EACCES) ||
-                  e.Message() == Format("Thread Error: %s (%d)", SystemErrorText(EPERM).c_str(), EPERM))
+      EXPECT_TRUE(
+          e.Message() == Format("Thread Error: %s (%d)", SystemErrorText(EACCES).c_str(), EACCES) ||
+          e.Message() == Format("Thread Error: %s (%d)", SystemErrorText(EPERM).c_str(), EPERM))
           << e.Message();
       EXPECT_EQ(thread.Priority(), before);
     }
