@@ -1,0 +1,153 @@
+// The multi-line text box: tens of millions of characters, wrapped, editable.
+// Text is UTF-8 bytes; positions are byte offsets that never split a character or a CR LF.
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <QBasicTimer>
+#include <QRawFont>
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/memo_layout.h"
+#include "app/memo_text.h"
+#include "app/memo_undo.h"
+
+class QMenu;
+class QMimeData;
+
+namespace qv {
+
+class TMemo : public QAbstractScrollArea {
+  Q_OBJECT
+
+ public:
+  // Starts with the text CR LF and the caret on the empty second line.
+  explicit TMemo(QWidget* parent = nullptr);
+  ~TMemo() override;
+
+  // The whole text (a copy).
+  std::string Text() const { return text_.Str(); }
+  // Replaces the whole text, taking over the string's buffer; clears undo and selection
+  // and puts the caret at the start.
+  void SetText(std::string text);
+  int64_t TextLength() const { return text_.Length(); }
+
+  // Caret and selection, as byte offsets; the selection runs between anchor and caret.
+  int64_t CaretPos() const { return caret_; }
+  int64_t AnchorPos() const { return anchor_; }
+  int64_t SelStart() const { return std::min(caret_, anchor_); }
+  int64_t SelEnd() const { return std::max(caret_, anchor_); }
+  std::string SelectedText() const { return text_.Mid(SelStart(), SelEnd() - SelStart()); }
+  // Sets anchor and caret (each moved back onto a character boundary).
+  void SetSelection(int64_t anchor, int64_t caret);
+  void SelectAll();
+  // Replaces the selection as one undoable edit, like typing or pasting it.
+  void ReplaceSelection(std::string_view insert);
+  // Replaces count bytes at pos (aligned to characters) as one undoable edit.
+  void ReplaceRange(int64_t pos, int64_t count, std::string_view insert);
+
+  bool CanUndo() const { return undo_.CanUndo(); }
+  void Undo();
+  void Redo();
+  void Cut();
+  void Copy() const;
+  void Paste();
+  void DeleteSelection();
+
+  // Receives errors raised while the box handles an event (chiefly "Out of memory"
+  // on a huge paste), which must not unwind through Qt. Without one the box beeps.
+  std::function<void(const std::exception&)> OnError;
+
+  // The edit context menu, with its items enabled as they apply; the caller owns it.
+  QMenu* CreateContextMenu();
+
+  // Layout access for tests, accessibility and input methods.
+  const TMemoText& Model() const { return text_; }
+  const TMemoLayout& Layout() const { return layout_; }
+  int64_t TopLine() const;
+  int VisibleLines() const;
+  int LineHeight() const { return line_height_; }
+  // Viewport rectangle of the caret (or of the character at pos).
+  QRect PosRect(int64_t pos) const;
+  // Byte offset nearest to a viewport point.
+  int64_t PosAt(QPoint point) const;
+  // Bytes of memory held for the text and its index.
+  int64_t MemoryBytes() const;
+  // Moves pos back to the start of the character (and of a CR LF) it is in.
+  int64_t Align(int64_t pos) const;
+  // Answers from a window of text around the caret, never the whole text.
+  QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+
+ protected:
+  bool event(QEvent* e) override;
+  bool viewportEvent(QEvent* e) override;
+  void paintEvent(QPaintEvent* e) override;
+  void resizeEvent(QResizeEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
+  void mousePressEvent(QMouseEvent* e) override;
+  void mouseMoveEvent(QMouseEvent* e) override;
+  void mouseReleaseEvent(QMouseEvent* e) override;
+  void mouseDoubleClickEvent(QMouseEvent* e) override;
+  void contextMenuEvent(QContextMenuEvent* e) override;
+  void focusInEvent(QFocusEvent* e) override;
+  void focusOutEvent(QFocusEvent* e) override;
+  void changeEvent(QEvent* e) override;
+  void timerEvent(QTimerEvent* e) override;
+  void inputMethodEvent(QInputMethodEvent* e) override;
+  void scrollContentsBy(int dx, int dy) override;
+
+ private:
+  bool Trap(const std::function<bool()>& handle);
+  bool HandleEvent(QEvent* e);
+  void ApplyFont();
+  void Relayout();
+  void UpdateScrollBar();
+  void EnsureCaretVisible();
+  // Replaces [pos, pos + count) with insert, recording undo; caret goes after the insert.
+  void Edit(int64_t pos, int64_t count, std::string_view insert, TMemoEditKind kind);
+  void ApplyRaw(int64_t pos, int64_t count, std::string_view insert);
+  void MoveCaret(int64_t pos, bool extend);
+  int64_t CaretLine() const;
+  int64_t NextChar(int64_t pos) const;
+  int64_t PrevChar(int64_t pos) const;
+  int64_t NextWord(int64_t pos) const;
+  int64_t PrevWord(int64_t pos) const;
+  void WordAt(int64_t pos, int64_t* begin, int64_t* end) const;
+  int32_t XOf(int64_t line, int64_t pos) const;  // 1/64 px from the line's start
+  int64_t PosInLine(int64_t line, int32_t x) const;
+  void MoveVertically(int64_t lines, bool extend);
+  void SelectionChanged();
+  void RestartBlink();
+  void PasteText(const QString& text);
+  QMimeData* MakeMimeData(int64_t begin, int64_t end) const;
+  void DrawLine(QPainter& p, int64_t line, int y) const;
+
+  TMemoText text_;
+  std::unique_ptr<TMemoAdvances> advances_;
+  TMemoLayout layout_;
+  TMemoUndo undo_;
+  int64_t caret_ = 0;
+  int64_t anchor_ = 0;
+  bool caret_at_line_end_ = false;  // caret at a wrap point shows at the end of the upper line
+  int32_t goal_x_ = -1;             // column kept by Up/Down, 1/64 px
+  int line_height_ = 13;
+  int ascent_ = 10;
+  bool caret_on_ = false;
+  bool selecting_ = false;
+  QBasicTimer blink_;
+  QBasicTimer drag_scroll_;
+  QPoint last_mouse_;
+  QRawFont raw_font_;
+  std::array<quint32, 128> ascii_glyphs_{};
+  QString preedit_;
+  static constexpr int kMarginLeft = 2;
+  static constexpr int kMarginRight = 2;
+  static constexpr int kMarginTop = 1;
+};
+
+}  // namespace qv
