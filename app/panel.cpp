@@ -21,13 +21,15 @@ void TPanel::paintEvent(QPaintEvent*) {
   Trapped([&] {
     QPainter painter(this);
     painter.fillRect(rect(), ButtonFaceColor());
-    const QRect r = rect().adjusted(0, 0, -1, -1);
+    // QRect's right() and bottom() are the last pixel column and row.
+    const QRect r = rect();
     if (frame_ == TFrame::FlatEtched) {
-      // Outer line in shadow, inner line in button face, on all four sides.
+      // Outer line in shadow, inner line in button face, on all four sides
+      // (drawRect covers one pixel more than the rectangle it is given).
       painter.setPen(ButtonShadowColor());
-      painter.drawRect(r);
+      painter.drawRect(r.adjusted(0, 0, -1, -1));
       painter.setPen(ButtonFaceColor());
-      painter.drawRect(r.adjusted(1, 1, -1, -1));
+      painter.drawRect(r.adjusted(1, 1, -2, -2));
     } else {
       painter.setPen(ButtonHighlightColor());
       painter.drawLine(r.topLeft(), r.topRight());

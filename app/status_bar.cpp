@@ -26,7 +26,7 @@ void TStatusBar::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), ButtonFaceColor());
     // The only panel stretches to the right edge; lowered bevel.
-    const QRect panel = rect().adjusted(0, 2, -1, -1);
+    const QRect panel = rect().adjusted(0, 2, 0, 0);
     painter.setPen(ButtonShadowColor());
     painter.drawLine(panel.topLeft(), panel.topRight());
     painter.drawLine(panel.topLeft(), panel.bottomLeft());

@@ -40,7 +40,7 @@ TForm1::TForm1(QWidget* owner) : QWidget(owner) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Quorvane"));
   // A fixed dialog frame: system menu and close button only, not resizable.
-  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowCloseButtonHint);
   QPalette palette = this->palette();
   palette.setColor(QPalette::Window, ButtonFaceColor());

@@ -9,23 +9,23 @@ start_app
 screenshot "$WORK/started.png"
 # The exit button: the fourth toolbar button, right of the third separator.
 click_at 340 14
-code=$(app_exit_code)
-[ "$code" = 0 ] || fail "exit button: exit code $code"
+wait_app_exit
+[ "$EXIT_CODE" = 0 ] || fail "exit button: exit code $EXIT_CODE"
 
 start_app
 wmctrl -i -c "$MAIN_WINDOW"
-code=$(app_exit_code)
-[ "$code" = 0 ] || fail "close request: exit code $code"
+wait_app_exit
+[ "$EXIT_CODE" = 0 ] || fail "close request: exit code $EXIT_CODE"
 
 start_app
 xdotool windowactivate --sync "$MAIN_WINDOW"
 xdotool key alt+F4
-code=$(app_exit_code)
-[ "$code" = 0 ] || fail "Alt+F4: exit code $code"
+wait_app_exit
+[ "$EXIT_CODE" = 0 ] || fail "Alt+F4: exit code $EXIT_CODE"
 
 start_app
 kill -TERM "$APP_PID"
-code=$(app_exit_code)
-[ "$code" = 0 ] || fail "SIGTERM: exit code $code"
+wait_app_exit
+[ "$EXIT_CODE" = 0 ] || fail "SIGTERM: exit code $EXIT_CODE"
 
 echo "1 passed, 0 failed"

@@ -50,22 +50,21 @@ start_display() {
 start_app() {
   (cd "$WORK" && exec "$QUORVANE" >"$WORK/app.out" 2>"$WORK/app.err") &
   APP_PID=$!
-  wait_for "the main window" xdotool search --name '^Quorvane$'
-  MAIN_WINDOW=$(xdotool search --name '^Quorvane$' | head -n1)
-  wait_for "the main window to be mapped" bash -c "xwininfo -id $MAIN_WINDOW | grep -q IsViewable"
+  # --onlyvisible: the hidden application window carries a similar name.
+  wait_for "the main window" xdotool search --onlyvisible --name '^Quorvane$'
+  MAIN_WINDOW=$(xdotool search --onlyvisible --name '^Quorvane$' | head -n1)
 }
 
-# Waits for the program to end and prints its exit code.
-app_exit_code() {
+# Waits for the program to end; its exit code goes to EXIT_CODE.
+wait_app_exit() {
   local deadline=$((SECONDS + E2E_TIMEOUT))
-  while kill -0 "$APP_PID" 2>/dev/null; do
+  while kill -0 "$APP_PID" 2>/dev/null && ! grep -q . <(ps -o stat= -p "$APP_PID" | grep Z); do
     [ $SECONDS -lt $deadline ] || fail "the program did not end"
     sleep 0.05
   done
-  local code=0
-  wait "$APP_PID" || code=$?
+  EXIT_CODE=0
+  wait "$APP_PID" || EXIT_CODE=$?
   APP_PID=""
-  echo "$code"
 }
 
 screenshot() {

@@ -25,6 +25,16 @@ namespace {
 
 QRect GeometryOf(const QWidget* w) { return w->geometry(); }
 
+// Palette colours carry 16-bit channels; painted pixels 8-bit ones.
+QRgb Rgb(QColor c) { return c.rgb() | 0xFF000000u; }
+QRgb Px(const QImage& image, int x, int y) { return image.pixel(x, y) | 0xFF000000u; }
+
+void ExpectNear(QColor a, QColor b, int tolerance) {
+  EXPECT_NEAR(a.red(), b.red(), tolerance);
+  EXPECT_NEAR(a.green(), b.green(), tolerance);
+  EXPECT_NEAR(a.blue(), b.blue(), tolerance);
+}
+
 TEST(MainWindow, MembersSitAtTheirPlacesAt96Dpi) {
   TForm1 form(nullptr);
   ASSERT_DOUBLE_EQ(form.Scale(), 1.0) << "the reference font should measure 13 pixels high";
@@ -81,17 +91,13 @@ TEST(Toolbar, PaintsGrooveThenGradientFromWindowToDarkenedFace) {
   TForm1 form(nullptr);
   const QImage image = form.RzToolbar1->grab().toImage();
   const int w = image.width();
-  auto pixel = [&](int x, int y) { return QColor(image.pixel(x, y)); };
+  auto pixel = [&](int x, int y) { return Px(image, x, y); };
   // Sample columns clear of the members (past x = 368).
   for (int x : {w - 1, w - 100, 400}) {
-    EXPECT_EQ(pixel(x, 0), ButtonShadowColor()) << x;
-    EXPECT_EQ(pixel(x, 1), ButtonHighlightColor()) << x;
-    EXPECT_EQ(pixel(x, 2), TRzToolbar::GradientTop()) << x;
-    const QColor last = pixel(x, image.height() - 1);
-    const QColor end = TRzToolbar::GradientBottom();
-    EXPECT_NEAR(last.red(), end.red(), 10);
-    EXPECT_NEAR(last.green(), end.green(), 10);
-    EXPECT_NEAR(last.blue(), end.blue(), 10);
+    EXPECT_EQ(pixel(x, 0), Rgb(ButtonShadowColor())) << x;
+    EXPECT_EQ(pixel(x, 1), Rgb(ButtonHighlightColor())) << x;
+    EXPECT_EQ(pixel(x, 2), Rgb(TRzToolbar::GradientTop())) << x;
+    ExpectNear(QColor(pixel(x, image.height() - 1)), TRzToolbar::GradientBottom(), 3);
   }
   // Constant along each row.
   for (int y = 2; y < image.height(); ++y) EXPECT_EQ(pixel(380, y), pixel(w - 1, y)) << y;
@@ -146,13 +152,15 @@ TEST_F(ButtonLooks, NormalHotPressedDraggedOffBackReleased) {
   Enter();
   EXPECT_EQ(button_->Look(), L::Hot);
   const QImage hot = button_->grab().toImage();
-  EXPECT_EQ(QColor(hot.pixel(0, 10)), SelectionHighlightColor());  // the frame
+  EXPECT_EQ(Px(hot, 0, 10), Rgb(SelectionHighlightColor()));  // the frame
   EXPECT_NE(Centre(), normal);
   Mouse(QEvent::MouseButtonPress, {10, 10});
   EXPECT_EQ(button_->Look(), L::Pressed);
   const QImage pressed = button_->grab().toImage();
   // Reversed gradient: what was at the top is now at the bottom.
-  EXPECT_EQ(QColor(pressed.pixel(5, 1)), QColor(hot.pixel(5, hot.height() - 2)));
+  ExpectNear(QColor(pressed.pixel(5, 1)), QColor(hot.pixel(5, hot.height() - 2)), 3);
+  ExpectNear(QColor(pressed.pixel(5, pressed.height() - 2)), QColor(hot.pixel(5, 1)), 3);
+  EXPECT_NE(Px(pressed, 5, 1), Px(hot, 5, 1));
   Mouse(QEvent::MouseMove, {-20, 10});
   EXPECT_EQ(button_->Look(), L::Normal);
   Mouse(QEvent::MouseMove, {10, 10});
@@ -182,31 +190,31 @@ TEST_F(ButtonLooks, FlatFillOnAnEightBitScreen) {
   Enter();
   const QImage flat = button_->grab().toImage();
   SetScreenBitsPerPixelOverride(0);
-  EXPECT_EQ(QColor(flat.pixel(5, 1)), QColor(flat.pixel(5, flat.height() - 2)));
+  EXPECT_EQ(Px(flat, 5, 1), Px(flat, 5, flat.height() - 2));
 }
 
 TEST(Separator, DrawsAnEtchedLineInColumnsThreeAndFour) {
   TForm1 form(nullptr);
   const QImage image = form.RzSpacer1->grab().toImage();
   for (int y = 1; y < 25; ++y) {
-    EXPECT_EQ(QColor(image.pixel(3, y)), ButtonShadowColor()) << y;
-    EXPECT_EQ(QColor(image.pixel(4, y)), ButtonHighlightColor()) << y;
+    EXPECT_EQ(Px(image, 3, y), Rgb(ButtonShadowColor())) << y;
+    EXPECT_EQ(Px(image, 4, y), Rgb(ButtonHighlightColor())) << y;
   }
 }
 
 TEST(Panels, EtchedFrameAndRaisedBevel) {
   TForm1 form(nullptr);
   const QImage one = form.Panel1->grab().toImage();
-  EXPECT_EQ(QColor(one.pixel(0, 0)), ButtonShadowColor());
-  EXPECT_EQ(QColor(one.pixel(312, 224)), ButtonShadowColor());
-  EXPECT_EQ(QColor(one.pixel(1, 1)), ButtonFaceColor());
+  EXPECT_EQ(Px(one, 0, 0), Rgb(ButtonShadowColor()));
+  EXPECT_EQ(Px(one, 312, 224), Rgb(ButtonShadowColor()));
+  EXPECT_EQ(Px(one, 1, 1), Rgb(ButtonFaceColor()));
   const QImage two = form.Panel2->grab().toImage();
-  EXPECT_EQ(QColor(two.pixel(0, 100)), ButtonHighlightColor());
-  EXPECT_EQ(QColor(two.pixel(100, 0)), ButtonHighlightColor());
-  EXPECT_EQ(QColor(two.pixel(588, 100)), ButtonShadowColor());
-  EXPECT_EQ(QColor(two.pixel(100, 538)), ButtonShadowColor());
+  EXPECT_EQ(Px(two, 0, 100), Rgb(ButtonHighlightColor()));
+  EXPECT_EQ(Px(two, 100, 0), Rgb(ButtonHighlightColor()));
+  EXPECT_EQ(Px(two, 588, 100), Rgb(ButtonShadowColor()));
+  EXPECT_EQ(Px(two, 100, 538), Rgb(ButtonShadowColor()));
   // An empty picture box lets the panel's button face show.
-  EXPECT_EQ(QColor(two.pixel(300, 300)), ButtonFaceColor());
+  EXPECT_EQ(Px(two, 300, 300), Rgb(ButtonFaceColor()));
 }
 
 TEST(StatusBar, LongTextIsCutAtTheRightEdgeNotAt200Pixels) {
@@ -216,7 +224,7 @@ TEST(StatusBar, LongTextIsCutAtTheRightEdgeNotAt200Pixels) {
   bool ink_past_200 = false;
   for (int x = 300; x < 900 && !ink_past_200; ++x) {
     for (int y = 4; y < 16; ++y) {
-      if (QColor(image.pixel(x, y)) == ButtonTextColor()) ink_past_200 = true;
+      if (Px(image, x, y) != Rgb(ButtonFaceColor())) ink_past_200 = true;
     }
   }
   EXPECT_TRUE(ink_past_200);
