@@ -16,6 +16,15 @@ std::string SystemErrorText(int error);
 std::string ExecutablePath();
 // Names the calling thread for debuggers, cut to the platform limit; never fails.
 void SetCurrentThreadName(const std::string& name);
+// The calling thread's name as debuggers see it (empty when it cannot be read).
+std::string CurrentThreadName();
+// The system's identifier of the calling thread (what debuggers and error texts show).
+uint64_t CurrentThreadId();
+// Scheduling priority of a live thread of this process, in levels relative to the
+// process's own priority: 0 normal, -1/-2 lower, 1/2 higher, -15 idle, 15 time critical.
+// Both return 0 on success, else the system's error number.
+int SetThreadPriorityLevel(uint64_t thread_id, int level);
+int GetThreadPriorityLevel(uint64_t thread_id, int& level);
 // Milliseconds from a monotonic clock, wrapping at 32 bits.
 uint32_t TickCount32();
 // Upper bound for one allocation: a block bigger than the machine's memory

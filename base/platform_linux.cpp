@@ -2,7 +2,9 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <pthread.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -50,6 +52,45 @@ void SetCurrentThreadName(const std::string& name) {
   // The kernel keeps 15 bytes plus the terminator.
   std::string cut = name.substr(0, 15);
   pthread_setname_np(pthread_self(), cut.c_str());
+}
+
+std::string CurrentThreadName() {
+  char buffer[64] = {};
+  if (pthread_getname_np(pthread_self(), buffer, sizeof buffer) != 0) return std::string();
+  return buffer;
+}
+
+uint64_t CurrentThreadId() { return static_cast<uint64_t>(syscall(SYS_gettid)); }
+
+namespace {
+
+// Levels map onto nice values around the main thread's nice value, the nearest
+// thing Linux has to a process priority class. Raising above it needs privilege.
+int ProcessNice(int& nice) {
+  errno = 0;
+  nice = getpriority(PRIO_PROCESS, static_cast<id_t>(getpid()));
+  return nice == -1 ? errno : 0;
+}
+
+}  // namespace
+
+int SetThreadPriorityLevel(uint64_t thread_id, int level) {
+  int base = 0;
+  if (const int error = ProcessNice(base)) return error;
+  int nice = base - level;
+  nice = nice < -20 ? -20 : (nice > 19 ? 19 : nice);
+  if (setpriority(PRIO_PROCESS, static_cast<id_t>(thread_id), nice) != 0) return errno;
+  return 0;
+}
+
+int GetThreadPriorityLevel(uint64_t thread_id, int& level) {
+  int base = 0;
+  if (const int error = ProcessNice(base)) return error;
+  errno = 0;
+  const int nice = getpriority(PRIO_PROCESS, static_cast<id_t>(thread_id));
+  if (nice == -1 && errno != 0) return errno;
+  level = base - nice;
+  return 0;
 }
 
 uint32_t TickCount32() {

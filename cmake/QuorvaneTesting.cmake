@@ -16,5 +16,16 @@ function(quorvane_test)
   gtest_discover_tests(${ARG_NAME}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "${ARG_ENV}")
+    PROPERTIES TIMEOUT ${ARG_TIMEOUT})
+  # Labels and environment are lists, which the discovery script splits apart
+  # ("unit;threads" would become the label "unit" and a property "threads"), so
+  # they are set by a script of our own that ctest reads after the discovered tests.
+  set(properties_script "${CMAKE_CURRENT_BINARY_DIR}/${ARG_NAME}_properties.cmake")
+  set(script "if(${ARG_NAME}_TESTS)\n  set_tests_properties(\${${ARG_NAME}_TESTS} PROPERTIES LABELS [==[${ARG_LABELS}]==]")
+  if(ARG_ENV)
+    string(APPEND script " ENVIRONMENT [==[${ARG_ENV}]==]")
+  endif()
+  string(APPEND script ")\nendif()\n")
+  file(WRITE "${properties_script}" "${script}")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${properties_script}")
 endfunction()

@@ -1,0 +1,260 @@
+#include "conversion/thread.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cerrno>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "base/exceptions.h"
+#include "base/format.h"
+#include "base/platform.h"
+#include "conversion/ui_handoff.h"
+#include "thread_test_support.h"
+
+namespace qv {
+namespace {
+
+using testing_support::FunctionThread;
+using testing_support::Gate;
+using testing_support::Log;
+using testing_support::PumpUntil;
+using testing_support::SpinUntil;
+using testing_support::Watchdog;
+
+TEST(ThreadPriority, TableMapsBothWays) {
+  const std::pair<TThreadPriority, int> table[] = {
+      {tpIdle, -15}, {tpLowest, -2}, {tpLower, -1},       {tpNormal, 0},
+      {tpHigher, 1}, {tpHighest, 2}, {tpTimeCritical, 15}};
+  for (auto [priority, level] : table) {
+    EXPECT_EQ(PriorityLevel(priority), level);
+    EXPECT_EQ(PriorityFromLevel(level), priority);
+  }
+  for (int level : {-14, -3, 3, 14, 16, 100})
+    EXPECT_EQ(PriorityFromLevel(level), tpNormal) << level;
+}
+
+TEST(Thread, WaitForEndOnAnEndedThreadReturnsItsExitCodeAtOnce) {
+  Watchdog watchdog("wait for an ended thread");
+  FunctionThread thread(false, [](FunctionThread& self) { self.SetExitCode(42); });
+  EXPECT_FALSE(thread.Started()) << "construction alone starts nothing";
+  thread.AfterConstruction();
+  EXPECT_EQ(thread.WaitForEnd(), 42u);
+  EXPECT_TRUE(thread.Finished());
+  EXPECT_EQ(thread.WaitForEnd(), 42u);
+  uint32_t from_other = 0;
+  std::thread([&] { from_other = thread.WaitForEnd(); }).join();
+  EXPECT_EQ(from_other, 42u);
+  EXPECT_EQ(thread.ExitCode(), 42u);
+  EXPECT_FALSE(thread.FatalException());
+}
+
+TEST(Thread, WaitForEndOnAnotherThreadWaitsWithoutServing) {
+  Watchdog watchdog("wait on a worker");
+  Gate release;
+  FunctionThread thread(false, [&](FunctionThread& self) {
+    release.Wait();
+    self.SetExitCode(5);
+  });
+  thread.AfterConstruction();
+  uint32_t code = 0;
+  std::thread waiter([&] { code = thread.WaitForEnd(); });
+  release.Open();
+  waiter.join();
+  EXPECT_EQ(code, 5u);
+}
+
+TEST(Thread, WaitForEndOnTheUiThreadServesTheThreadsSteps) {
+  Watchdog watchdog("wait serving steps");
+  Log log;
+  FunctionThread thread(true, [&](FunctionThread& self) {
+    for (int i = 0; i < 3; ++i) {
+      RunOnUiThread([&, i] { log.Add(IsUiThread() ? std::to_string(i) : "off UI"); });
+    }
+    self.SetExitCode(7);
+  });
+  thread.Resume();
+  EXPECT_EQ(thread.WaitForEnd(), 7u);
+  EXPECT_EQ(log.Entries(), (std::vector<std::string>{"0", "1", "2"}));
+}
+
+TEST(Thread, DestroyingANeverRunThreadSkipsTheBodyButRunsTheTerminationNotice) {
+  Watchdog watchdog("destroy a never-run thread");
+  bool body_ran = false;
+  Log log;
+  auto thread = std::make_unique<FunctionThread>(true, [&](FunctionThread&) { body_ran = true; });
+  thread->SetOnTerminate([&](TThread& sender) {
+    log.Add(std::string(IsUiThread() ? "on UI" : "off UI") +
+            (sender.Terminated() ? ", terminated" : ""));
+  });
+  EXPECT_TRUE(thread->Suspended());
+  EXPECT_TRUE(thread->CreatedSuspended());
+  EXPECT_FALSE(thread->Started());
+  thread.reset();
+  EXPECT_FALSE(body_ran);
+  EXPECT_EQ(log.Entries(), (std::vector<std::string>{"on UI, terminated"}));
+}
+
+TEST(Thread, DestroyingOnTheUiThreadWhileTheThreadWaitsForAStepServesIt) {
+  Watchdog watchdog("destroy while a step waits");
+  Gate handing_over;
+  bool step_ran = false;
+  bool after_step = false;
+  auto thread = std::make_unique<FunctionThread>(false, [&](FunctionThread&) {
+    handing_over.Open();
+    RunOnUiThread([&] { step_ran = true; });
+    after_step = true;
+  });
+  thread->AfterConstruction();
+  handing_over.Wait();  // not serving: the step is (about to be) pending
+  thread.reset();
+  EXPECT_TRUE(step_ran);
+  EXPECT_TRUE(after_step);
+}
+
+TEST(Thread, AnExceptionEscapingTheBodyEndsTheThreadQuietlyAndIsKept) {
+  Watchdog watchdog("fatal exception");
+  FunctionThread thread(false, [](FunctionThread& self) {
+    self.SetExitCode(3);
+    throw EConvertError("broken");
+  });
+  thread.AfterConstruction();
+  EXPECT_EQ(thread.WaitForEnd(), 3u);
+  ASSERT_TRUE(thread.FatalException());
+  try {
+    std::rethrow_exception(thread.FatalException());
+  } catch (const Exception& e) {
+    EXPECT_STREQ(e.ClassName(), "EConvertError");
+    EXPECT_EQ(e.Message(), "broken");
+  }
+}
+
+TEST(Thread, ATerminateHookFailureIsKeptAsTheFatalException) {
+  Watchdog watchdog("terminate hook failure");
+  FunctionThread thread(false, [](FunctionThread&) {});
+  thread.SetOnTerminate([](TThread&) { throw EAbort("hook"); });
+  thread.AfterConstruction();
+  thread.WaitForEnd();
+  ASSERT_TRUE(thread.FatalException());
+  EXPECT_THROW(std::rethrow_exception(thread.FatalException()), EAbort);
+}
+
+TEST(Thread, AThreadSuspendsOnlyItselfAndContinuesOnResume) {
+  Watchdog watchdog("cooperative suspension");
+  std::atomic<bool> resumed{false};
+  Gate suspend_now;
+  FunctionThread thread(false, [&](FunctionThread& self) {
+    suspend_now.Wait();
+    self.Suspend();
+    resumed = true;
+  });
+  thread.AfterConstruction();
+
+  // Another thread cannot hold it.
+  std::string message;
+  try {
+    thread.Suspend();
+  } catch (const EThread& e) {
+    message = e.Message();
+  }
+  EXPECT_EQ(message, Format("Thread Error: %s (%d)", SystemErrorText(ENOTSUP).c_str(), ENOTSUP));
+  EXPECT_FALSE(thread.Suspended()) << "the mark is left as it was";
+
+  suspend_now.Open();
+  SpinUntil([&] { return thread.Suspended(); });
+  EXPECT_FALSE(resumed.load());
+  thread.Resume();
+  thread.WaitForEnd();
+  EXPECT_TRUE(resumed.load());
+  EXPECT_FALSE(thread.Suspended());
+}
+
+TEST(Thread, DestroyingASelfSuspendedThreadWakesItAndEnds) {
+  Watchdog watchdog("destroy a suspended thread");
+  std::atomic<bool> saw_terminated{false};
+  auto thread = std::make_unique<FunctionThread>(false, [&](FunctionThread& self) {
+    self.Suspend();
+    saw_terminated = self.Terminated();
+  });
+  thread->AfterConstruction();
+  SpinUntil([&] { return thread->Suspended(); });
+  thread.reset();
+  EXPECT_TRUE(saw_terminated.load());
+}
+
+TEST(Thread, PriorityIsSetAndReadOnTheRunningThread) {
+  Watchdog watchdog("priority");
+  Gate done;
+  std::atomic<uint64_t> worker_id{0};
+  FunctionThread thread(false, [&](FunctionThread&) {
+    worker_id = CurrentThreadId();
+    done.Wait();
+  });
+  thread.AfterConstruction();
+  SpinUntil([&] { return thread.ThreadId() != 0; });
+  EXPECT_EQ(thread.ThreadId(), worker_id.load());
+
+  EXPECT_NO_THROW(thread.SetPriority(tpNormal));
+  EXPECT_EQ(thread.Priority(), tpNormal);
+  // Raising needs privilege here; a refusal is the platform's error, the
+  // priority unchanged.
+  for (TThreadPriority raised : {tpHigher, tpHighest, tpTimeCritical}) {
+    const TThreadPriority before = thread.Priority();
+    try {
+      thread.SetPriority(raised);
+      EXPECT_EQ(thread.Priority(), raised);
+    } catch (const EThread& e) {
+      EXPECT_TRUE(
+          e.Message() == Format("Thread Error: %s (%d)", SystemErrorText(EACCES).c_str(), EACCES) ||
+          e.Message() == Format("Thread Error: %s (%d)", SystemErrorText(EPERM).c_str(), EPERM))
+          << e.Message();
+      EXPECT_EQ(thread.Priority(), before);
+    }
+  }
+  for (TThreadPriority lowered : {tpLower, tpLowest, tpIdle}) {
+    thread.SetPriority(lowered);
+    EXPECT_EQ(thread.Priority(), lowered);
+  }
+  done.Open();
+  thread.WaitForEnd();
+}
+
+TEST(Thread, APrioritySetBeforeTheThreadExistsIsTakenWhenItStarts) {
+  Watchdog watchdog("priority before start");
+  std::atomic<int> seen{-1};
+  FunctionThread thread(true, [&](FunctionThread& self) { seen = self.Priority(); });
+  thread.SetPriority(tpLowest);
+  EXPECT_EQ(thread.Priority(), tpLowest);
+  thread.Resume();
+  thread.WaitForEnd();
+  EXPECT_EQ(seen.load(), tpLowest);
+}
+
+TEST(Thread, AFreeWhenDoneThreadDeletesItself) {
+  Watchdog watchdog("free when done");
+  struct Flag {
+    std::atomic<bool> gone{false};
+  };
+  auto flag = std::make_shared<Flag>();
+  class SelfDeleting : public FunctionThread {
+   public:
+    explicit SelfDeleting(std::shared_ptr<Flag> flag)
+        : FunctionThread(true, [](FunctionThread&) {}), flag_(std::move(flag)) {}
+    ~SelfDeleting() override {
+      FinishBeforeDestroy();
+      flag_->gone = true;
+    }
+
+   private:
+    std::shared_ptr<Flag> flag_;
+  };
+  auto* thread = new SelfDeleting(flag);
+  thread->SetFreeOnTerminate(true);
+  thread->Resume();
+  SpinUntil([&] { return flag->gone.load(); });
+}
+
+}  // namespace
+}  // namespace qv
