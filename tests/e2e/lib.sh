@@ -75,3 +75,83 @@ screenshot() {
 click_at() {
   xdotool mousemove --window "$MAIN_WINDOW" "$1" "$2" click 1
 }
+
+# The toolbar buttons' centres (client coordinates of the main window).
+BUTTON_OPEN="40 14"
+BUTTON_TO_HEX="130 14"
+BUTTON_TO_PICTURE="240 14"
+BUTTON_EXIT="330 14"
+MEMO_POINT="100 400"
+
+press_button() {
+  # shellcheck disable=SC2086
+  click_at $1
+}
+
+# A visible top-level window named exactly $1 (case-sensitive); prints its id.
+visible_window() {
+  local id
+  for id in $(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null); do
+    [ "$(xdotool getwindowname "$id")" = "$1" ] && { echo "$id"; return 0; }
+  done
+  return 1
+}
+
+# A visible window other than the main one (a box or a dialog); prints its id.
+other_window() {
+  local id
+  for id in $(xdotool search --onlyvisible --name '.' 2>/dev/null); do
+    [ "$id" != "$MAIN_WINDOW" ] && [ -n "$(xdotool getwindowname "$id")" ] && { echo "$id"; return 0; }
+  done
+  return 1
+}
+
+# The text of the message box $1, through its Ctrl+C copy.
+box_text() {
+  xdotool windowactivate --sync "$1" >/dev/null 2>&1 || true
+  printf '' | xclip -selection clipboard
+  xdotool key --window "$1" ctrl+c
+  wait_for "the box text on the clipboard" bash -c "xclip -o -selection clipboard 2>/dev/null | grep -q ."
+  xclip -o -selection clipboard
+}
+
+# Waits for a box captioned $1, checks that its text contains $2, closes it.
+expect_box() {
+  local caption=$1 text=$2 box
+  wait_for "a box captioned $caption" visible_window "$caption"
+  box=$(visible_window "$caption")
+  local shown
+  shown=$(box_text "$box")
+  grep -qF -- "$text" <<<"$shown" || fail "box '$caption' says: $shown (expected: $text)"
+  xdotool key --window "$box" Return
+  wait_for "the box to close" bash -c "! xdotool search --onlyvisible --name '^$caption\$' >/dev/null 2>&1 || [ \"\$(xdotool search --onlyvisible --name '^$caption\$' | wc -l)\" = 0 ]"
+}
+
+# The whole text of the text box, read back through the clipboard.
+memo_text() {
+  # shellcheck disable=SC2086
+  click_at $MEMO_POINT
+  printf '' | xclip -selection clipboard
+  xdotool key --window "$MAIN_WINDOW" ctrl+a ctrl+c
+  xclip -o -selection clipboard 2>/dev/null
+}
+
+# Opens a file through the open dialog by typing its path.
+open_file() {
+  press_button "$BUTTON_OPEN"
+  wait_for "the open dialog" other_window
+  local dialog
+  dialog=$(other_window)
+  xdotool windowactivate --sync "$dialog" >/dev/null 2>&1 || true
+  xdotool key --window "$dialog" ctrl+a
+  xdotool type --window "$dialog" --delay 2 "$1"
+  xdotool key --window "$dialog" Return
+  wait_for "the open dialog to close" bash -c "! xdotool search --onlyvisible --name . | grep -qx '$dialog'"
+}
+
+# Mean and standard deviation of a region of the main window's screenshot.
+region_stats() {
+  local shot="$WORK/region.png"
+  import -window "$MAIN_WINDOW" -crop "$1" +repage "$shot"
+  convert "$shot" -format '%[fx:mean] %[fx:standard_deviation]' info:
+}
