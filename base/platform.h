@@ -41,3 +41,14 @@ int64_t ReadFile(int fd, void* buffer, int64_t count);
 int64_t SeekFile(int fd, int64_t offset, int origin);  // origin: 0 begin, 1 current, 2 end
 
 }  // namespace qv
+
+namespace qv {
+
+// Installs handlers for the signals that end a session (SIGTERM, SIGHUP,
+// SIGINT) and returns a descriptor that becomes readable when one arrives; the
+// handlers only write a byte to it. -1 when it cannot be set up.
+int TerminationSignalDescriptor();
+// Empties that descriptor after a wake-up.
+void DrainTerminationSignals();
+
+}  // namespace qv

@@ -158,3 +158,36 @@ int64_t SeekFile(int fd, int64_t offset, int origin) {
 }
 
 }  // namespace qv
+
+#include <csignal>
+
+namespace qv {
+namespace {
+int g_signal_pipe[2] = {-1, -1};
+
+void OnTerminationSignal(int) {
+  const int saved = errno;
+  const char byte = 1;
+  [[maybe_unused]] ssize_t written = ::write(g_signal_pipe[1], &byte, 1);
+  errno = saved;
+}
+}  // namespace
+
+int TerminationSignalDescriptor() {
+  if (g_signal_pipe[0] >= 0) return g_signal_pipe[0];
+  if (::pipe2(g_signal_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return -1;
+  struct sigaction action {};
+  action.sa_handler = OnTerminationSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  for (int signal_number : {SIGTERM, SIGHUP, SIGINT}) sigaction(signal_number, &action, nullptr);
+  return g_signal_pipe[0];
+}
+
+void DrainTerminationSignals() {
+  char buffer[64];
+  while (g_signal_pipe[0] >= 0 && ::read(g_signal_pipe[0], buffer, sizeof buffer) > 0) {
+  }
+}
+
+}  // namespace qv

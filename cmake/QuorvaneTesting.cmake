@@ -7,7 +7,7 @@ function(quorvane_test)
   endif()
   add_executable(${ARG_NAME} ${ARG_SOURCES})
   target_link_libraries(${ARG_NAME} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock)
-  if(NOT "GTest::gtest_main" IN_LIST ARG_LIBS)
+  if(NOT "GTest::gtest" IN_LIST ARG_LIBS)
     target_link_libraries(${ARG_NAME} PRIVATE GTest::gtest_main)
   endif()
   target_compile_definitions(${ARG_NAME} PRIVATE

@@ -8,7 +8,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
   libjpeg62-turbo-dev libjpeg-turbo-progs libpng-dev
   googletest libgtest-dev libbenchmark-dev
-  xvfb xauth openbox xdotool xclip x11-utils x11-apps imagemagick
+  xvfb xauth openbox xdotool xclip wmctrl x11-utils x11-apps imagemagick
   fonts-dejavu-core fonts-wqy-microhei
 )
 

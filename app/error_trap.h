@@ -1,0 +1,23 @@
+// Every place where Qt calls our code runs inside this trap: no C++ exception
+// may unwind through Qt's frames. An escaping error goes to the application's
+// error display and the window stays usable.
+#pragma once
+
+#include <exception>
+
+namespace qv {
+
+// Hands the error to the application object's display (standard error when
+// there is no application object).
+void ReportUnhandledError(std::exception_ptr error) noexcept;
+
+template <class F>
+void Trapped(F&& fn) noexcept {
+  try {
+    fn();
+  } catch (...) {
+    ReportUnhandledError(std::current_exception());
+  }
+}
+
+}  // namespace qv

@@ -1,0 +1,38 @@
+#include "app/message_box.h"
+
+#include <QMessageBox>
+
+namespace qv {
+
+TMessageBoxPresenter& MessageBoxPresenter() {
+  static TMessageBoxPresenter presenter = ShowQtMessageBox;
+  return presenter;
+}
+
+int ShowQtMessageBox(QWidget* owner, const QString& text, const QString& caption, unsigned flags) {
+  QMessageBox box(owner);
+  box.setWindowTitle(caption);
+  box.setText(text);
+  box.setTextFormat(Qt::PlainText);
+  box.setWindowModality(Qt::ApplicationModal);
+  switch (flags & 0xF0) {
+    case MB_ICONERROR: box.setIcon(QMessageBox::Critical); break;
+    case MB_ICONQUESTION: box.setIcon(QMessageBox::Question); break;
+    case MB_ICONWARNING: box.setIcon(QMessageBox::Warning); break;
+    case MB_ICONINFORMATION: box.setIcon(QMessageBox::Information); break;
+    default: break;
+  }
+  switch (flags & 0x0F) {
+    case MB_OKCANCEL: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
+    case MB_YESNO: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    default: box.setStandardButtons(QMessageBox::Ok); break;
+  }
+  switch (box.exec()) {
+    case QMessageBox::Cancel: return IDCANCEL;
+    case QMessageBox::Yes: return IDYES;
+    case QMessageBox::No: return IDNO;
+    default: return IDOK;
+  }
+}
+
+}  // namespace qv

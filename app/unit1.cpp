@@ -1,0 +1,171 @@
+#include "app/unit1.h"
+
+#include <QCloseEvent>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QScreen>
+#include <cmath>
+
+#include "app/application.h"
+#include "app/colors.h"
+#include "app/error_trap.h"
+#include "app/image_box.h"
+#include "app/image_list.h"
+#include "app/memo.h"
+#include "app/panel.h"
+#include "app/status_bar.h"
+#include "app/tool_button.h"
+#include "app/toolbar.h"
+#include "conversion/id_thread_component.h"
+
+namespace qv {
+namespace {
+
+constexpr int kReferenceTextHeight = 13;
+
+QFont WindowFont() {
+  QFont font(QStringLiteral("Tahoma"));
+  double pixels = 11;
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const double dpi = screen->logicalDotsPerInch();
+    if (std::abs(dpi - 96.0) > 0.01) pixels = std::round(pixels * dpi / 96.0);
+  }
+  font.setPixelSize(static_cast<int>(pixels));
+  return font;
+}
+
+}  // namespace
+
+TForm1::TForm1(QWidget* owner) : QWidget(owner) {
+  setObjectName(QStringLiteral("Form1"));
+  setWindowTitle(QStringLiteral("Quorvane"));
+  // A fixed dialog frame: system menu and close button only, not resizable.
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowCloseButtonHint);
+  QPalette palette = this->palette();
+  palette.setColor(QPalette::Window, ButtonFaceColor());
+  setPalette(palette);
+  setAutoFillBackground(true);
+
+  setFont(WindowFont());
+  const int text_height = QFontMetrics(font()).height();
+  if (text_height != kReferenceTextHeight) scale_ = static_cast<double>(text_height) / kReferenceTextHeight;
+  setFixedSize(Scaled(0, 0, kClientWidth, kClientHeight).size());
+
+  ImageList1 = std::make_unique<TImageList>();
+
+  Memo1 = new TMemo(this);
+  Memo1->setObjectName(QStringLiteral("Memo1"));
+  Memo1->setGeometry(Scaled(8, 263, 313, 311));
+
+  Panel1 = new TPanel(this, TPanel::TFrame::FlatEtched);
+  Panel1->setGeometry(Scaled(8, 32, 313, 225));
+  Image1 = new TImage(Panel1);
+  Image1->setGeometry(Panel1->ClientRect());
+
+  Panel2 = new TPanel(this, TPanel::TFrame::RaisedBevel);
+  Panel2->setGeometry(Scaled(327, 35, 589, 539));
+  Image2 = new TImage(Panel2);
+  Image2->setGeometry(Panel2->ClientRect());
+
+  RzToolbar1 = new TRzToolbar(this);
+  RzToolbar1->setGeometry(0, 0, width(), Scaled(0, 0, 0, 29).height());
+  auto add_button = [&](const char* caption, int image_index, void (TForm1::*handler)()) {
+    auto* button = new TRzToolButton(RzToolbar1, QString::fromUtf8(caption), ImageList1.get(), image_index);
+    button->OnClick = [this, handler] { (this->*handler)(); };
+    RzToolbar1->AddControl(button);
+    return button;
+  };
+  auto add_spacer = [&] {
+    auto* spacer = new TRzSpacer(RzToolbar1);
+    RzToolbar1->AddControl(spacer);
+    return spacer;
+  };
+  RzToolButton1 = add_button("打开图片", 0, &TForm1::RzToolButton1Click);
+  RzSpacer1 = add_spacer();
+  RzToolButton2 = add_button("图片转16进制", 2, &TForm1::RzToolButton2Click);
+  RzSpacer2 = add_spacer();
+  RzToolButton3 = add_button("16进制图片还原", 4, &TForm1::RzToolButton3Click);
+  RzSpacer3 = add_spacer();
+  RzToolButton4 = add_button("退出", 6, &TForm1::RzToolButton4Click);
+
+  StatusBar1 = new TStatusBar(this);
+  StatusBar1->setGeometry(Scaled(0, 582, 924, 19));
+
+  IdThreadComponent1 = std::make_unique<TIdThreadComponent>();
+  IdThreadComponent1->OnRun = [this](TIdThreadComponent& sender) { IdThreadComponent1Run(sender); };
+
+  Memo1->setFocus();
+}
+
+TForm1::~TForm1() {
+  // The worker first: its run may still hand steps to the controls below.
+  IdThreadComponent1.reset();
+  hide();
+  delete StatusBar1;
+  delete RzToolbar1;  // with its buttons and separators
+  delete Panel2;      // with Image2
+  delete Panel1;      // with Image1
+  delete Memo1;
+  ImageList1.reset();
+}
+
+QRect TForm1::Scaled(int left, int top, int width, int height) const {
+  auto s = [this](int v) { return static_cast<int>(std::lround(v * scale_)); };
+  return QRect(s(left), s(top), s(width), s(height));
+}
+
+void TForm1::CenterOnScreen() {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  if (screen == nullptr) return;
+  const QRect desktop = screen->virtualGeometry();
+  const QRect available = screen->geometry();
+  const QSize outer = frameGeometry().size();
+  int left = available.left() + (available.width() - outer.width()) / 2;
+  int top = available.top() + (available.height() - outer.height()) / 2;
+  left = std::max(left, desktop.left());
+  top = std::max(top, desktop.top());
+  move(left, top);
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+  Trapped([&] {
+    if (!placed_) {
+      placed_ = true;
+      CenterOnScreen();
+    }
+    Memo1->setFocus();
+  });
+  QWidget::showEvent(event);
+}
+
+void TForm1::changeEvent(QEvent* event) {
+  Trapped([&] {
+    // The first activation gives the focus to the only control that takes it.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && focusWidget() == nullptr) Memo1->setFocus();
+  });
+  QWidget::changeEvent(event);
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  TApplication* application = TApplication::Instance();
+  if (application != nullptr && application->MainForm() == this) {
+    // Closing the main window ends the program; it stays on screen until then.
+    event->ignore();
+    Trapped([&] { application->RequestQuit(); });
+    return;
+  }
+  event->accept();
+}
+
+void TForm1::RzToolButton1Click() {}
+
+void TForm1::RzToolButton2Click() {}
+
+void TForm1::RzToolButton3Click() {}
+
+void TForm1::RzToolButton4Click() { close(); }
+
+void TForm1::IdThreadComponent1Run(TIdThreadComponent&) {}
+
+}  // namespace qv

@@ -1,0 +1,73 @@
+// The main window: toolbar with four commands, the preview box, the hex text
+// box, the restored-picture box and the status bar.
+#pragma once
+
+#include <QWidget>
+#include <memory>
+
+namespace qv {
+
+class TImage;
+class TImageList;
+class TIdThreadComponent;
+class TMemo;
+class TPanel;
+class TRzSpacer;
+class TRzToolButton;
+class TRzToolbar;
+class TStatusBar;
+
+class TForm1 : public QWidget {
+  Q_OBJECT
+ public:
+  static constexpr int kClientWidth = 924;
+  static constexpr int kClientHeight = 601;
+
+  explicit TForm1(QWidget* owner);
+  // Ends the worker first (a run in progress is awaited while its steps are
+  // served), then takes the members down, the last created first.
+  ~TForm1() override;
+
+  // Members, named as in the form description.
+  TRzToolbar* RzToolbar1 = nullptr;
+  TRzToolButton* RzToolButton1 = nullptr;
+  TRzSpacer* RzSpacer1 = nullptr;
+  TRzToolButton* RzToolButton2 = nullptr;
+  TRzSpacer* RzSpacer2 = nullptr;
+  TRzToolButton* RzToolButton3 = nullptr;
+  TRzSpacer* RzSpacer3 = nullptr;
+  TRzToolButton* RzToolButton4 = nullptr;
+  TPanel* Panel1 = nullptr;
+  TImage* Image1 = nullptr;
+  TMemo* Memo1 = nullptr;
+  TPanel* Panel2 = nullptr;
+  TImage* Image2 = nullptr;
+  TStatusBar* StatusBar1 = nullptr;
+  std::unique_ptr<TImageList> ImageList1;
+  std::unique_ptr<TIdThreadComponent> IdThreadComponent1;
+
+  // The commands.
+  void RzToolButton1Click();
+  void RzToolButton2Click();
+  void RzToolButton3Click();
+  void RzToolButton4Click();
+  void IdThreadComponent1Run(TIdThreadComponent& sender);
+
+  // Geometry scale: text height of the window font / 13 (1 at 96 dpi with the
+  // reference font).
+  double Scale() const { return scale_; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void changeEvent(QEvent* event) override;
+
+ private:
+  QRect Scaled(int left, int top, int width, int height) const;
+  void CenterOnScreen();
+
+  double scale_ = 1.0;
+  bool placed_ = false;
+};
+
+}  // namespace qv

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# A 10 MB JPEG through both commands; the window keeps answering while the
+# worker runs, and exit during a run waits for it and ends with code 0.
+source "$(dirname "$0")/lib.sh"
+start_display
+
+# Noise compresses badly: about 10 MB at quality 100.
+picture="$WORK/noise.jpg"
+{ printf 'P6\n3000 2000\n255\n'; head -c $((3000 * 2000 * 3)) /dev/urandom; } >"$WORK/noise.ppm"
+cjpeg -quality 100 "$WORK/noise.ppm" >"$picture"
+size=$(stat -c %s "$picture")
+echo "picture: $size bytes"
+
+start_app
+open_file "$picture"
+press_button "$BUTTON_TO_HEX"
+# The window answers during the run: the open dialog comes up and goes away.
+press_button "$BUTTON_OPEN"
+wait_for "the open dialog during the run" other_window
+xdotool key --window "$(other_window)" Escape
+wait_for "the dialog to close" bash -c "! xdotool search --onlyvisible --name . | grep -vx '$MAIN_WINDOW' | grep -q ."
+
+deadline=$((SECONDS + E2E_TIMEOUT))
+until [ "$(memo_text | wc -c)" = $((2 * size)) ]; do
+  [ $SECONDS -lt $deadline ] || fail "the text box never held $((2 * size)) characters"
+  sleep 0.2
+done
+[ "$(memo_text | head -c 64)" = "$(od -An -v -tx1 -N32 "$picture" | tr -d ' \n' | tr a-f A-F)" ] || fail "wrong start of text"
+[ "$(memo_text | md5sum)" = "$(od -An -v -tx1 "$picture" | tr -d ' \n' | tr a-f A-F | md5sum)" ] || fail "wrong text"
+
+press_button "$BUTTON_TO_PICTURE"
+has_picture() { awk -v s="$(region_stats 587x537+328+36)" 'BEGIN { split(s, a, " "); exit !(a[2] > 0.05) }'; }
+wait_for "the restored picture" has_picture
+screenshot "$WORK/large.png"
+
+# Exit right after starting another run.
+press_button "$BUTTON_TO_HEX"
+press_button "$BUTTON_EXIT"
+wait_app_exit
+[ "$EXIT_CODE" = 0 ] || fail "exit during a run: exit code $EXIT_CODE"
+echo "screenshot: $WORK/large.png"
+echo "1 passed, 0 failed"

@@ -1,0 +1,157 @@
+# Shared helpers for the end-to-end tests: a private Xvfb display with a small
+# window manager, the real binary, and waits on conditions (never fixed sleeps).
+set -euo pipefail
+
+E2E_TIMEOUT=${E2E_TIMEOUT:-30}
+QUORVANE=${QUORVANE:?path of the quorvane binary}
+WORK=$(mktemp -d /tmp/quorvane-e2e.XXXXXX)
+APP_PID=""
+XVFB_PID=""
+WM_PID=""
+
+fail() {
+  echo "FAIL: $*" >&2
+  screenshot "$WORK/failure.png" || true
+  echo "screenshot of the failure: $WORK/failure.png" >&2
+  exit 1
+}
+
+cleanup() {
+  [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null || true
+  [ -n "$WM_PID" ] && kill "$WM_PID" 2>/dev/null || true
+  [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
+  wait 2>/dev/null || true
+}
+trap cleanup EXIT
+
+# wait_for "description" command...: retries the command until it succeeds.
+wait_for() {
+  local what=$1
+  shift
+  local deadline=$((SECONDS + E2E_TIMEOUT))
+  until "$@" >/dev/null 2>&1; do
+    [ $SECONDS -lt $deadline ] || fail "timed out waiting for: $what"
+    sleep 0.05
+  done
+}
+
+start_display() {
+  # -displayfd picks a free display number and tells us which.
+  local fdfile="$WORK/display"
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$fdfile" 2>"$WORK/xvfb.log" &
+  XVFB_PID=$!
+  wait_for "Xvfb" test -s "$fdfile"
+  export DISPLAY=":$(head -n1 "$fdfile")"
+  openbox --sm-disable >"$WORK/openbox.log" 2>&1 &
+  WM_PID=$!
+  wait_for "window manager" bash -c "xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'"
+}
+
+start_app() {
+  (cd "$WORK" && exec "$QUORVANE" >"$WORK/app.out" 2>"$WORK/app.err") &
+  APP_PID=$!
+  # --onlyvisible: the hidden application window carries a similar name.
+  wait_for "the main window" xdotool search --onlyvisible --name '^Quorvane$'
+  MAIN_WINDOW=$(xdotool search --onlyvisible --name '^Quorvane$' | head -n1)
+}
+
+# Waits for the program to end; its exit code goes to EXIT_CODE.
+wait_app_exit() {
+  local deadline=$((SECONDS + E2E_TIMEOUT))
+  while kill -0 "$APP_PID" 2>/dev/null && ! grep -q . <(ps -o stat= -p "$APP_PID" | grep Z); do
+    [ $SECONDS -lt $deadline ] || fail "the program did not end"
+    sleep 0.05
+  done
+  EXIT_CODE=0
+  wait "$APP_PID" || EXIT_CODE=$?
+  APP_PID=""
+}
+
+screenshot() {
+  import -window root "$1"
+}
+
+# Clicks at window-relative client coordinates of the main window.
+click_at() {
+  xdotool mousemove --window "$MAIN_WINDOW" "$1" "$2" click 1
+}
+
+# The toolbar buttons' centres (client coordinates of the main window).
+BUTTON_OPEN="40 14"
+BUTTON_TO_HEX="130 14"
+BUTTON_TO_PICTURE="240 14"
+BUTTON_EXIT="330 14"
+MEMO_POINT="100 400"
+
+press_button() {
+  # shellcheck disable=SC2086
+  click_at $1
+}
+
+# A visible top-level window named exactly $1 (case-sensitive); prints its id.
+visible_window() {
+  local id
+  for id in $(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null); do
+    [ "$(xdotool getwindowname "$id")" = "$1" ] && { echo "$id"; return 0; }
+  done
+  return 1
+}
+
+# A visible window other than the main one (a box or a dialog); prints its id.
+other_window() {
+  local id
+  for id in $(xdotool search --onlyvisible --name '.' 2>/dev/null); do
+    [ "$id" != "$MAIN_WINDOW" ] && [ -n "$(xdotool getwindowname "$id")" ] && { echo "$id"; return 0; }
+  done
+  return 1
+}
+
+# The text of the message box $1, through its Ctrl+C copy.
+box_text() {
+  xdotool windowactivate --sync "$1" >/dev/null 2>&1 || true
+  printf '' | xclip -selection clipboard
+  xdotool key --window "$1" ctrl+c
+  wait_for "the box text on the clipboard" bash -c "xclip -o -selection clipboard 2>/dev/null | grep -q ."
+  xclip -o -selection clipboard
+}
+
+# Waits for a box captioned $1, checks that its text contains $2, closes it.
+expect_box() {
+  local caption=$1 text=$2 box
+  wait_for "a box captioned $caption" visible_window "$caption"
+  box=$(visible_window "$caption")
+  local shown
+  shown=$(box_text "$box")
+  grep -qF -- "$text" <<<"$shown" || fail "box '$caption' says: $shown (expected: $text)"
+  xdotool key --window "$box" Return
+  wait_for "the box to close" bash -c "! xdotool search --onlyvisible --name '^$caption\$' >/dev/null 2>&1 || [ \"\$(xdotool search --onlyvisible --name '^$caption\$' | wc -l)\" = 0 ]"
+}
+
+# The whole text of the text box, read back through the clipboard.
+memo_text() {
+  # shellcheck disable=SC2086
+  click_at $MEMO_POINT
+  printf '' | xclip -selection clipboard
+  xdotool key --window "$MAIN_WINDOW" ctrl+a ctrl+c
+  xclip -o -selection clipboard 2>/dev/null
+}
+
+# Opens a file through the open dialog by typing its path.
+open_file() {
+  press_button "$BUTTON_OPEN"
+  wait_for "the open dialog" other_window
+  local dialog
+  dialog=$(other_window)
+  xdotool windowactivate --sync "$dialog" >/dev/null 2>&1 || true
+  xdotool key --window "$dialog" ctrl+a
+  xdotool type --window "$dialog" --delay 2 "$1"
+  xdotool key --window "$dialog" Return
+  wait_for "the open dialog to close" bash -c "! xdotool search --onlyvisible --name . | grep -qx '$dialog'"
+}
+
+# Mean and standard deviation of a region of the main window's screenshot.
+region_stats() {
+  local shot="$WORK/region.png"
+  import -window "$MAIN_WINDOW" -crop "$1" +repage "$shot"
+  convert "$shot" -format '%[fx:mean] %[fx:standard_deviation]' info:
+}
