@@ -446,15 +446,15 @@ QMenu* TMemo::CreateContextMenu() {
     a->setObjectName(QString::fromLatin1(name));
     a->setEnabled(enabled);
   };
-  add(tr("&Undo"), "undo", undo_.CanUndo(), [this] { Undo(); });
+  add(QStringLiteral("撤消(&U)"), "undo", undo_.CanUndo(), [this] { Undo(); });
   menu->addSeparator();
-  add(tr("Cu&t"), "cut", has_selection, [this] { Cut(); });
-  add(tr("&Copy"), "copy", has_selection, [this] { Copy(); });
+  add(QStringLiteral("剪切(&T)"), "cut", has_selection, [this] { Cut(); });
+  add(QStringLiteral("复制(&C)"), "copy", has_selection, [this] { Copy(); });
   const QMimeData* clip = QApplication::clipboard()->mimeData(QClipboard::Clipboard);
-  add(tr("&Paste"), "paste", clip && clip->hasText(), [this] { Paste(); });
-  add(tr("&Delete"), "delete", has_selection, [this] { DeleteSelection(); });
+  add(QStringLiteral("粘贴(&P)"), "paste", clip && clip->hasText(), [this] { Paste(); });
+  add(QStringLiteral("删除(&D)"), "delete", has_selection, [this] { DeleteSelection(); });
   menu->addSeparator();
-  add(tr("Select &All"), "selectAll", text_.Length() > 0 && SelEnd() - SelStart() < text_.Length(),
+  add(QStringLiteral("全选(&A)"), "selectAll", text_.Length() > 0 && SelEnd() - SelStart() < text_.Length(),
       [this] { SelectAll(); });
   return menu;
 }
