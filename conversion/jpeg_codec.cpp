@@ -29,7 +29,9 @@ void ErrorExit(j_common_ptr cinfo) {
 // Warnings and trace messages are dropped and not counted.
 void EmitMessage(j_common_ptr, int) {}
 void OutputMessage(j_common_ptr) {}
-void FormatMessage(j_common_ptr, char* buffer) { buffer[0] = '\0'; }
+void FormatMessage(j_common_ptr, char* buffer) {
+  buffer[0] = '\0';
+}
 void ResetErrorManager(j_common_ptr cinfo) {
   cinfo->err->num_warnings = 0;
   cinfo->err->msg_code = 0;
@@ -81,7 +83,8 @@ void ProgressMonitor(j_common_ptr cinfo) {
   const jpeg_progress_mgr& pub = progress->pub;
   if (pub.pass_limit <= 0 || pub.total_passes <= 0) return;
   const int percent = static_cast<int>(
-      (static_cast<double>(pub.pass_counter) / static_cast<double>(pub.pass_limit) + pub.completed_passes) *
+      (static_cast<double>(pub.pass_counter) / static_cast<double>(pub.pass_limit) +
+       pub.completed_passes) *
       100.0 / pub.total_passes);
   if (percent == progress->last_percent) return;
   progress->last_percent = percent;
@@ -147,8 +150,8 @@ void TermSource(j_decompress_ptr) {}
 
 void AttachSource(j_decompress_ptr cinfo, const uint8_t* bytes, size_t size) {
   if (cinfo->src == nullptr) {
-    cinfo->src = static_cast<jpeg_source_mgr*>(
-        (*cinfo->mem->alloc_small)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_PERMANENT, sizeof(TStreamSource)));
+    cinfo->src = static_cast<jpeg_source_mgr*>((*cinfo->mem->alloc_small)(
+        reinterpret_cast<j_common_ptr>(cinfo), JPOOL_PERMANENT, sizeof(TStreamSource)));
   }
   auto* src = reinterpret_cast<TStreamSource*>(cinfo->src);
   src->pub.init_source = InitSource;
@@ -227,7 +230,9 @@ TDecoder::TDecoder(const uint8_t* bytes, size_t size, TGraphic* owner)
   Run(attach);
 }
 
-TDecoder::~TDecoder() { Destroy(); }
+TDecoder::~TDecoder() {
+  Destroy();
+}
 
 void TDecoder::Destroy() noexcept {
   if (!alive_) return;
@@ -274,7 +279,9 @@ void EncodeBGR(const uint8_t* pixels, int64_t stride, int32_t width, int32_t hei
     if (alive) jpeg_destroy_compress(&c.cinfo);
     RaiseJPEGError(code, raised);
   };
-  auto create = [&] { jpeg_CreateCompress(&c.cinfo, JPEG_LIB_VERSION, sizeof(jpeg_compress_struct)); };
+  auto create = [&] {
+    jpeg_CreateCompress(&c.cinfo, JPEG_LIB_VERSION, sizeof(jpeg_compress_struct));
+  };
   if (!CallGuarded(c.err, create)) fail();
   c.cinfo.mem->max_memory_to_use = kMaxLibraryMemory;
   if (owner != nullptr) {

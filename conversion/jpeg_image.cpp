@@ -135,7 +135,8 @@ void TJPEGImage::EncodeBitmap() {
     if (bgr.isNull()) RaiseOutOfMemory();
     width = bgr.width();
     height = bgr.height();
-    jpeg::EncodeBGR(bgr.constBits(), bgr.bytesPerLine(), width, height, save_quality_, this, *bytes);
+    jpeg::EncodeBGR(bgr.constBits(), bgr.bytesPerLine(), width, height, save_quality_, this,
+                    *bytes);
   }
   // Fresh data: a data object without bytes may be shared with another picture,
   // which must not see bytes made from this picture's bitmap.
@@ -212,7 +213,8 @@ void TJPEGImage::Decode(TBitmap& bitmap) {
           });
           for (int i = 0; i < n; ++i) {
             d.colormap[2][i] = static_cast<JSAMPLE>(qRed(palette.Entries[static_cast<size_t>(i)]));
-            d.colormap[1][i] = static_cast<JSAMPLE>(qGreen(palette.Entries[static_cast<size_t>(i)]));
+            d.colormap[1][i] =
+                static_cast<JSAMPLE>(qGreen(palette.Entries[static_cast<size_t>(i)]));
             d.colormap[0][i] = static_cast<JSAMPLE>(qBlue(palette.Entries[static_cast<size_t>(i)]));
           }
           d.actual_number_of_colors = n;
@@ -251,8 +253,8 @@ void TJPEGImage::Decode(TBitmap& bitmap) {
           JSAMPROW row = convert ? temp[0] : bitmap.ScanLine(static_cast<int32_t>(y));
           if (jpeg_read_scanlines(&d, &row, 1) != 1) break;
           if (convert) {
-            ConvertRow(temp[0], bitmap.ScanLine(static_cast<int32_t>(y)), d.output_width, components,
-                       inverted);
+            ConvertRow(temp[0], bitmap.ScanLine(static_cast<int32_t>(y)), d.output_width,
+                       components, inverted);
           }
         }
         jpeg_finish_decompress(&d);
@@ -324,9 +326,13 @@ bool TJPEGImage::IsEmpty() const {
   return !bitmap_ || bitmap_->IsEmpty();
 }
 
-int32_t TJPEGImage::Height() const { return bitmap_ ? bitmap_->Height() : data_->Height(); }
+int32_t TJPEGImage::Height() const {
+  return bitmap_ ? bitmap_->Height() : data_->Height();
+}
 
-int32_t TJPEGImage::Width() const { return bitmap_ ? bitmap_->Width() : data_->Width(); }
+int32_t TJPEGImage::Width() const {
+  return bitmap_ ? bitmap_->Width() : data_->Width();
+}
 
 TPaletteHandle TJPEGImage::PaletteHandle() {
   if (bitmap_) return bitmap_->Palette();
@@ -344,9 +350,13 @@ void TJPEGImage::SetPaletteHandle(TPaletteHandle palette) {
   if (bitmap_ && bitmap_->Palette() != screen_palette_) bitmap_.reset();
 }
 
-void TJPEGImage::SetHeight(int32_t) { throw EInvalidGraphicOperation(kCannotResizeText); }
+void TJPEGImage::SetHeight(int32_t) {
+  throw EInvalidGraphicOperation(kCannotResizeText);
+}
 
-void TJPEGImage::SetWidth(int32_t) { throw EInvalidGraphicOperation(kCannotResizeText); }
+void TJPEGImage::SetWidth(int32_t) {
+  throw EInvalidGraphicOperation(kCannotResizeText);
+}
 
 void TJPEGImage::ReadFromClipboard(TClipboardFormat format, const TClipboardData& data,
                                    TPaletteHandle palette) {

@@ -44,7 +44,8 @@ void HexToJPEG(const std::string& text, TJPEGImage& picture) {
   buffer.SetSize(count);
   const int32_t decoded = HexTextToBytes(text.data(), buffer.Memory(), count);
   // What follows a stop in the text is zero, not whatever the memory held before.
-  if (decoded < count) std::memset(buffer.Memory() + decoded, 0, static_cast<size_t>(count - decoded));
+  if (decoded < count)
+    std::memset(buffer.Memory() + decoded, 0, static_cast<size_t>(count - decoded));
   buffer.SetPosition(0);
   picture.ReadFromStream(buffer);
 }

@@ -15,9 +15,12 @@ constexpr const char* kBitmapInvalidText = "Bitmap image is not valid";
 
 QImage::Format QtFormat(TPixelFormat format) {
   switch (format) {
-    case pf8bit: return QImage::Format_Indexed8;
-    case pf32bit: return QImage::Format_ARGB32;  // B, G, R, A in memory on little-endian machines
-    case pf24bit: break;
+    case pf8bit:
+      return QImage::Format_Indexed8;
+    case pf32bit:
+      return QImage::Format_ARGB32;  // B, G, R, A in memory on little-endian machines
+    case pf24bit:
+      break;
   }
   return QImage::Format_BGR888;
 }
@@ -33,7 +36,8 @@ QImage MakeZeroImage(int32_t width, int32_t height, TPixelFormat format) {
   void* block = std::calloc(static_cast<size_t>(bytes), 1);
   if (block == nullptr) RaiseOutOfMemory();
   const qsizetype stride = static_cast<qsizetype>(bytes / height);
-  QImage image(static_cast<uchar*>(block), width, height, stride, QtFormat(format), std::free, block);
+  QImage image(static_cast<uchar*>(block), width, height, stride, QtFormat(format), std::free,
+               block);
   if (image.isNull()) {
     std::free(block);
     RaiseOutOfMemory();
@@ -52,7 +56,9 @@ void PutU32(uint8_t* p, uint32_t v) {
 uint32_t GetU32(const uint8_t* p) {
   return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
-uint16_t GetU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint16_t GetU16(const uint8_t* p) {
+  return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
 
 }  // namespace
 
@@ -85,9 +91,13 @@ void TBitmap::SetSize(int32_t width, int32_t height) {
   NotifyChanged(this);
 }
 
-uint8_t* TBitmap::ScanLine(int32_t row) { return image_.scanLine(row); }
+uint8_t* TBitmap::ScanLine(int32_t row) {
+  return image_.scanLine(row);
+}
 
-const uint8_t* TBitmap::ScanLine(int32_t row) const { return image_.constScanLine(row); }
+const uint8_t* TBitmap::ScanLine(int32_t row) const {
+  return image_.constScanLine(row);
+}
 
 void TBitmap::SetPalette(TPaletteHandle palette) {
   if (palette == palette_) return;
@@ -102,7 +112,8 @@ void TBitmap::ApplyPaletteToImage() {
   QList<QRgb> table(256, qRgb(0, 0, 0));
   if (palette_) {
     const size_t n = std::min<size_t>(palette_->Entries.size(), 256);
-    for (size_t i = 0; i < n; ++i) table[static_cast<qsizetype>(i)] = palette_->Entries[i] | 0xFF000000u;
+    for (size_t i = 0; i < n; ++i)
+      table[static_cast<qsizetype>(i)] = palette_->Entries[i] | 0xFF000000u;
   }
   image_.setColorTable(table);
 }
@@ -160,7 +171,9 @@ void TBitmap::AssignFrom(TPersistent* source) {
   TGraphic::AssignFrom(source);
 }
 
-void TBitmap::DrawInto(TCanvas& canvas, const TRect& rect) { canvas.StretchDraw(rect, *this); }
+void TBitmap::DrawInto(TCanvas& canvas, const TRect& rect) {
+  canvas.StretchDraw(rect, *this);
+}
 
 void TBitmap::ReadFromStream(TStream& stream) {
   const int64_t count = stream.Size() - stream.Position();
@@ -204,7 +217,8 @@ TClipboardData TBitmap::ToDIB() const {
   }
   const int64_t row_bytes = std::min<int64_t>(stride, image_.bytesPerLine());
   for (int32_t y = 0; y < height_; ++y) {
-    std::memcpy(q + stride * (height_ - 1 - y), image_.constScanLine(y), static_cast<size_t>(row_bytes));
+    std::memcpy(q + stride * (height_ - 1 - y), image_.constScanLine(y),
+                static_cast<size_t>(row_bytes));
   }
   return dib;
 }

@@ -26,7 +26,9 @@ class TFileWriteStream : public TStream {
   ~TFileWriteStream() override { std::fclose(file_); }
   int64_t Read(void*, int64_t) override { return 0; }
   int64_t Write(const void* buffer, int64_t count) override {
-    return count <= 0 ? 0 : static_cast<int64_t>(std::fwrite(buffer, 1, static_cast<size_t>(count), file_));
+    return count <= 0
+               ? 0
+               : static_cast<int64_t>(std::fwrite(buffer, 1, static_cast<size_t>(count), file_));
   }
   int64_t Seek(int64_t offset, TSeekOrigin origin) override {
     const int whence = origin == TSeekOrigin::soBeginning ? SEEK_SET
@@ -67,11 +69,17 @@ bool TGraphic::SameAs(TGraphic* other) {
           std::memcmp(mine.Memory(), theirs.Memory(), static_cast<size_t>(mine.Size())) == 0);
 }
 
-TPaletteHandle TGraphic::PaletteHandle() { return nullptr; }
+TPaletteHandle TGraphic::PaletteHandle() {
+  return nullptr;
+}
 
-bool TGraphic::Transparent() const { return transparent_; }
+bool TGraphic::Transparent() const {
+  return transparent_;
+}
 
-void TGraphic::ReadFormData(TStream& stream) { ReadFromStream(stream); }
+void TGraphic::ReadFormData(TStream& stream) {
+  ReadFromStream(stream);
+}
 
 void TGraphic::SetPaletteHandle(TPaletteHandle) {}
 
@@ -81,7 +89,9 @@ void TGraphic::SetTransparent(bool transparent) {
   NotifyChanged(this);
 }
 
-void TGraphic::WriteFormData(TStream& stream) { WriteToStream(stream); }
+void TGraphic::WriteFormData(TStream& stream) {
+  WriteToStream(stream);
+}
 
 void TGraphic::ReadFromFile(const std::string& path) {
   TFileStream file(path);  // raises the EFOpenError text

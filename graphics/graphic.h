@@ -26,9 +26,9 @@ using enum TProgressStage;
 // Progress of a long operation on a picture: `sender` is the picture,
 // `percent_done` 0..100, and with `redraw_now` the area `r` (picture pixels)
 // can be drawn already.
-using TProgressEvent = std::function<void(TPersistent* sender, TProgressStage stage,
-                                          int percent_done, bool redraw_now, const TRect& r,
-                                          const std::string& msg)>;
+using TProgressEvent =
+    std::function<void(TPersistent* sender, TProgressStage stage, int percent_done, bool redraw_now,
+                       const TRect& r, const std::string& msg)>;
 
 // Clipboard exchange: the format number and the data in that format.
 using TClipboardFormat = uint16_t;
@@ -45,19 +45,22 @@ struct TGraphicClass {
 // The class record of picture class T (one object per class, so records compare by address).
 template <class T>
 const TGraphicClass& GraphicClassOf() {
-  static const TGraphicClass record{T::kClassName, [] { return std::unique_ptr<TGraphic>(new T()); }};
+  static const TGraphicClass record{T::kClassName,
+                                    [] { return std::unique_ptr<TGraphic>(new T()); }};
   return record;
 }
 
 // Inside a picture class's declaration: its name and class record.
-#define QV_GRAPHIC_CLASS(Name)                                                           \
- public:                                                                                 \
-  static constexpr const char* kClassName = #Name;                                       \
-  const char* ClassName() const noexcept override { return kClassName; }                \
-  const ::qv::TGraphicClass& GraphicClass() const noexcept override {                    \
-    return ::qv::GraphicClassOf<Name>();                                                 \
-  }                                                                                      \
-                                                                                         \
+#define QV_GRAPHIC_CLASS(Name)                                        \
+ public:                                                              \
+  static constexpr const char* kClassName = #Name;                    \
+  const char* ClassName() const noexcept override {                   \
+    return kClassName;                                                \
+  }                                                                   \
+  const ::qv::TGraphicClass& GraphicClass() const noexcept override { \
+    return ::qv::GraphicClassOf<Name>();                              \
+  }                                                                   \
+                                                                      \
  private:
 
 class TGraphic : public TPersistent {
@@ -84,18 +87,18 @@ class TGraphic : public TPersistent {
   // Slot 6: both empty: equal; one empty: not; otherwise the same class and the
   // same form-data bytes.
   virtual bool SameAs(TGraphic* other);
-  virtual bool IsEmpty() const = 0;                    // slot 7
-  virtual int32_t Height() const = 0;                  // slot 8, pixels
-  virtual TPaletteHandle PaletteHandle();              // slot 9; base: none
-  virtual bool Transparent() const;                    // slot 10
-  virtual int32_t Width() const = 0;                   // slot 11, pixels
-  virtual void ReadFormData(TStream& stream);          // slot 12; base: ReadFromStream
-  virtual void SetHeight(int32_t height) = 0;          // slot 13
+  virtual bool IsEmpty() const = 0;                       // slot 7
+  virtual int32_t Height() const = 0;                     // slot 8, pixels
+  virtual TPaletteHandle PaletteHandle();                 // slot 9; base: none
+  virtual bool Transparent() const;                       // slot 10
+  virtual int32_t Width() const = 0;                      // slot 11, pixels
+  virtual void ReadFormData(TStream& stream);             // slot 12; base: ReadFromStream
+  virtual void SetHeight(int32_t height) = 0;             // slot 13
   virtual void SetPaletteHandle(TPaletteHandle palette);  // slot 14; base: nothing
   // Slot 15: stores a different value and notifies the change; the same value does nothing.
   virtual void SetTransparent(bool transparent);
-  virtual void SetWidth(int32_t width) = 0;            // slot 16
-  virtual void WriteFormData(TStream& stream);         // slot 17; base: WriteToStream
+  virtual void SetWidth(int32_t width) = 0;     // slot 16
+  virtual void WriteFormData(TStream& stream);  // slot 17; base: WriteToStream
   // Slot 18 is the constructor: no owner events, flags false, no content.
 
   // Slot 19: reads the whole named file with ReadFromStream. A file that cannot
@@ -108,9 +111,9 @@ class TGraphic : public TPersistent {
   // Slot 22: writes the picture at the stream's position.
   virtual void WriteToStream(TStream& stream) = 0;
   virtual void ReadFromClipboard(TClipboardFormat format, const TClipboardData& data,
-                                 TPaletteHandle palette) = 0;                          // slot 23
+                                 TPaletteHandle palette) = 0;  // slot 23
   virtual void WriteToClipboard(TClipboardFormat& format, TClipboardData& data,
-                                TPaletteHandle& palette) = 0;                          // slot 24
+                                TPaletteHandle& palette) = 0;  // slot 24
   // Slot 25: SetWidth, then SetHeight.
   virtual void SetDimensions(int32_t width, int32_t height);
 

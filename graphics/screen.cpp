@@ -21,6 +21,8 @@ int ScreenBitsPerPixel() {
   return screen != nullptr ? screen->depth() : 24;
 }
 
-void SetScreenBitsPerPixelQuery(std::function<int()> query) { Query() = std::move(query); }
+void SetScreenBitsPerPixelQuery(std::function<int()> query) {
+  Query() = std::move(query);
+}
 
 }  // namespace qv

@@ -2,7 +2,9 @@
 
 namespace qv {
 
-void TSharedImage::AddShare() noexcept { share_count_.fetch_add(1, std::memory_order_relaxed); }
+void TSharedImage::AddShare() noexcept {
+  share_count_.fetch_add(1, std::memory_order_relaxed);
+}
 
 void TSharedImage::DropShare() noexcept {
   // acq_rel: the holder that frees the object sees every other holder's use of it.

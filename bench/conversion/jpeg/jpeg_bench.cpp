@@ -30,7 +30,9 @@ const char* const kFiles[] = {"large-pil-photo-2000x1072.jpg", "large-pillars-20
                               "large-pillars-2048x2048-progressive.jpg",
                               "large-pillars-4096x4096-upscaled.jpg"};
 
-std::string CorpusPath(int i) { return std::string(QUORVANE_CORPUS_DIR) + "/jpeg/good/" + kFiles[i]; }
+std::string CorpusPath(int i) {
+  return std::string(QUORVANE_CORPUS_DIR) + "/jpeg/good/" + kFiles[i];
+}
 
 std::string ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -111,8 +113,12 @@ void Decode(benchmark::State& state, qv::TJPEGPixelFormat depth) {
   state.counters["MP/s"] = benchmark::Counter(pixels / 1e6, benchmark::Counter::kIsRate);
   state.SetLabel(kFiles[state.range(0)]);
 }
-void Decode24(benchmark::State& state) { Decode(state, qv::od24Bit); }
-void Decode8(benchmark::State& state) { Decode(state, qv::od8Bit); }
+void Decode24(benchmark::State& state) {
+  Decode(state, qv::od24Bit);
+}
+void Decode8(benchmark::State& state) {
+  Decode(state, qv::od8Bit);
+}
 BENCHMARK(Decode24)->Apply(Files);
 BENCHMARK(Decode8)->Apply(Files);
 
@@ -141,8 +147,12 @@ void Djpeg(benchmark::State& state, bool colors) {
   state.counters["MP/s"] = benchmark::Counter(pixels, benchmark::Counter::kIsRate);
   state.SetLabel(kFiles[state.range(0)]);
 }
-void DjpegBaseline24(benchmark::State& state) { Djpeg(state, false); }
-void DjpegBaseline8(benchmark::State& state) { Djpeg(state, true); }
+void DjpegBaseline24(benchmark::State& state) {
+  Djpeg(state, false);
+}
+void DjpegBaseline8(benchmark::State& state) {
+  Djpeg(state, true);
+}
 BENCHMARK(DjpegBaseline24)->Apply(Files);
 BENCHMARK(DjpegBaseline8)->Apply(Files);
 
@@ -157,7 +167,8 @@ const std::string& TenMegabytePicture() {
     for (int i = 0; i < w * h * 3; ++i) ppm += static_cast<char>(rng() & 0xFF);
     const std::string in = "/tmp/qv_bench_noise.ppm", out = "/tmp/qv_bench_noise.jpg";
     std::ofstream(in, std::ios::binary) << ppm;
-    if (std::system(("cjpeg -quality 100 -outfile " + out + " " + in).c_str()) != 0) return std::string();
+    if (std::system(("cjpeg -quality 100 -outfile " + out + " " + in).c_str()) != 0)
+      return std::string();
     std::string jpeg = ReadAll(out);
     std::remove(in.c_str());
     std::remove(out.c_str());
@@ -195,7 +206,8 @@ void JPEGToHex(benchmark::State& state) {
   state.counters["peak_extra_MB"] = static_cast<double>(PeakExtraBytes([&] {
                                       std::string text;
                                       qv::JPEGToHex(picture, text);
-                                    })) / 1e6;
+                                    })) /
+                                    1e6;
   state.counters["expected_extra_MB"] = 3 * n / 1e6;
 }
 BENCHMARK(JPEGToHex)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -218,7 +230,8 @@ void HexToJPEG(benchmark::State& state) {
   state.counters["peak_extra_MB"] = static_cast<double>(PeakExtraBytes([&] {
                                       qv::TJPEGImage picture;
                                       qv::HexToJPEG(text, picture);
-                                    })) / 1e6;
+                                    })) /
+                                    1e6;
   state.counters["expected_extra_MB"] = 2 * n / 1e6;
 }
 BENCHMARK(HexToJPEG)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -85,7 +85,8 @@ TEST_P(GoodJpegTest, Decodes24BitLikeDjpeg) {
     // blue, green, red; ImageMagick's conversion of the same file is the reference.
     ASSERT_EQ(bitmap.PixelFormat(), pf24bit);
     TRgbImage reference;
-    ASSERT_TRUE(ParsePnm(Capture("convert '" + Path() + "' -colorspace sRGB ppm:- 2>/dev/null"), reference));
+    ASSERT_TRUE(ParsePnm(Capture("convert '" + Path() + "' -colorspace sRGB ppm:- 2>/dev/null"),
+                         reference));
     EXPECT_TRUE(SamePixels(reference, ToRgb(bitmap), 2));
   } else {
     ASSERT_EQ(bitmap.PixelFormat(), pf24bit);
@@ -95,7 +96,8 @@ TEST_P(GoodJpegTest, Decodes24BitLikeDjpeg) {
 }
 
 TEST_P(GoodJpegTest, Decodes8BitLikeDjpegWithColors236) {
-  if (FourComponents(GetParam())) GTEST_SKIP() << "four-component pictures always decode to 24 bits";
+  if (FourComponents(GetParam()))
+    GTEST_SKIP() << "four-component pictures always decode to 24 bits";
   SettingsGuard guard;
   DefaultJPEGSettings.OutputDepth = od8Bit;
   TJPEGImage picture;

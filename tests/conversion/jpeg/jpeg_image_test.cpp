@@ -146,7 +146,8 @@ TEST(JpegImageTest, StreamsAreReadFromAndWrittenAtTheirPosition) {
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(out.Memory()) + 3, bytes.size()), bytes);
 
   TMemoryStream longer;
-  longer.WriteBuffer(std::string(bytes.size() + 100, 'x').data(), static_cast<int64_t>(bytes.size() + 100));
+  longer.WriteBuffer(std::string(bytes.size() + 100, 'x').data(),
+                     static_cast<int64_t>(bytes.size() + 100));
   longer.SetPosition(0);
   picture.WriteToStream(longer);
   EXPECT_EQ(longer.Size(), static_cast<int64_t>(bytes.size() + 100)) << "not truncated";
@@ -252,8 +253,10 @@ TEST(JpegImageTest, DecodeNoticesStartAndEnd) {
   TJPEGImage failing;
   failing.ReadFromFile(CorpusFile("bad/ljt-testorig-no-dqt.jpg"));
   notices.clear();
-  failing.OnProgress = [&](TPersistent*, TProgressStage stage, int percent, bool redraw, const TRect&,
-                           const std::string&) { notices.push_back({stage, percent, redraw}); };
+  failing.OnProgress = [&](TPersistent*, TProgressStage stage, int percent, bool redraw,
+                           const TRect&, const std::string&) {
+    notices.push_back({stage, percent, redraw});
+  };
   EXPECT_EQ(JpegErrorOf([&] { failing.DecodedBitmap(); }), 52);
   ASSERT_EQ(notices.size(), 2u);
   EXPECT_EQ(notices.back().stage, psEnding);
@@ -264,7 +267,8 @@ TEST(JpegImageTest, HandlerFailuresCancelOrPropagate) {
   // EAbort from a progress handler cancels quietly; the bitmap stays as far as it got.
   TJPEGImage cancelled;
   cancelled.ReadFromFile(CorpusFile(kTestOrig));
-  cancelled.OnProgress = [](TPersistent*, TProgressStage stage, int, bool, const TRect&, const std::string&) {
+  cancelled.OnProgress = [](TPersistent*, TProgressStage stage, int, bool, const TRect&,
+                            const std::string&) {
     if (stage == psStarting) throw EAbort("");
   };
   EXPECT_EQ(JpegErrorOf([&] { cancelled.DecodedBitmap(); }), 0);
@@ -273,7 +277,8 @@ TEST(JpegImageTest, HandlerFailuresCancelOrPropagate) {
   // Any other failure of a handler reaches the caller unchanged.
   TJPEGImage failing;
   failing.ReadFromFile(CorpusFile(kTestOrig));
-  failing.OnProgress = [](TPersistent*, TProgressStage stage, int, bool, const TRect&, const std::string&) {
+  failing.OnProgress = [](TPersistent*, TProgressStage stage, int, bool, const TRect&,
+                          const std::string&) {
     if (stage == psStarting) throw EConvertError("stop");
   };
   EXPECT_THROW(failing.DecodedBitmap(), EConvertError);
@@ -312,7 +317,8 @@ TEST(JpegImageTest, HandlerFailureInsideTheLibraryIsCarriedOut) {
         EXPECT_EQ(e.Message(), "stop");
       }
     }
-    if (!running) GTEST_SKIP() << "the decode ended within 500 ms; no notice from inside the library";
+    if (!running)
+      GTEST_SKIP() << "the decode ended within 500 ms; no notice from inside the library";
     EXPECT_TRUE(ended);
     EXPECT_TRUE(picture.HasBitmap());
   }

@@ -33,7 +33,8 @@ inline std::string ReadAll(const std::string& path) {
 inline std::string Written(TJPEGImage& picture) {
   TMemoryStream stream;
   picture.WriteToStream(stream);
-  return std::string(reinterpret_cast<const char*>(stream.Memory()), static_cast<size_t>(stream.Size()));
+  return std::string(reinterpret_cast<const char*>(stream.Memory()),
+                     static_cast<size_t>(stream.Size()));
 }
 
 inline void LoadBytes(TJPEGImage& picture, const std::string& bytes) {
@@ -72,7 +73,8 @@ inline bool ParsePnm(const std::string& data, TRgbImage& image) {
   size_t pos = 2;
   int values[3];
   for (int& v : values) {
-    while (pos < data.size() && (isspace(static_cast<unsigned char>(data[pos])) || data[pos] == '#')) {
+    while (pos < data.size() &&
+           (isspace(static_cast<unsigned char>(data[pos])) || data[pos] == '#')) {
       if (data[pos] == '#') {
         while (pos < data.size() && data[pos] != '\n') ++pos;
       } else {
@@ -80,7 +82,8 @@ inline bool ParsePnm(const std::string& data, TRgbImage& image) {
       }
     }
     v = 0;
-    while (pos < data.size() && isdigit(static_cast<unsigned char>(data[pos]))) v = v * 10 + (data[pos++] - '0');
+    while (pos < data.size() && isdigit(static_cast<unsigned char>(data[pos])))
+      v = v * 10 + (data[pos++] - '0');
   }
   ++pos;
   image.channels = channels;
@@ -134,8 +137,9 @@ inline TRgbImage ToRgb(const TBitmap& bitmap) {
 inline ::testing::AssertionResult SamePixels(const TRgbImage& expected, const TRgbImage& actual,
                                              int tolerance = 0) {
   if (expected.width != actual.width || expected.height != actual.height) {
-    return ::testing::AssertionFailure() << "size " << actual.width << "x" << actual.height << ", expected "
-                                         << expected.width << "x" << expected.height;
+    return ::testing::AssertionFailure()
+           << "size " << actual.width << "x" << actual.height << ", expected " << expected.width
+           << "x" << expected.height;
   }
   size_t differing = 0, first = SIZE_MAX;
   for (size_t i = 0; i < expected.rgb.size(); ++i) {
@@ -146,9 +150,10 @@ inline ::testing::AssertionResult SamePixels(const TRgbImage& expected, const TR
   }
   if (differing == 0) return ::testing::AssertionSuccess();
   const size_t pixel = first / 3;
-  return ::testing::AssertionFailure() << differing << " samples differ; first at x=" << pixel % expected.width
-                                       << " y=" << pixel / expected.width << ": " << int(actual.rgb[first])
-                                       << " instead of " << int(expected.rgb[first]);
+  return ::testing::AssertionFailure()
+         << differing << " samples differ; first at x=" << pixel % expected.width
+         << " y=" << pixel / expected.width << ": " << int(actual.rgb[first]) << " instead of "
+         << int(expected.rgb[first]);
 }
 
 // Restores DefaultJPEGSettings after a test changes them.

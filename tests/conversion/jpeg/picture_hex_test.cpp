@@ -76,8 +76,8 @@ TEST(PictureHexTest, TextToPictureCases) {
   struct Case {
     const char* what;
     std::string text;
-    int error;              // JPEG error code expected from the header read, 0 none
-    std::string bytes;      // what the picture then holds
+    int error;          // JPEG error code expected from the header read, 0 none
+    std::string bytes;  // what the picture then holds
   } cases[] = {
       {"empty text", "", 0, ""},
       {"odd length", "FFD8F", 51, "\xFF\xD8"},

@@ -65,8 +65,11 @@ TEST_F(BitmapTest, SizesOverTheBudgetFailWithoutChange) {
   struct Case {
     int32_t width, height;
     TPixelFormat format;
-  } cases[] = {{65500, 65500, pf24bit}, {65500, 65500, pf8bit}, {16385, 16384, pf8bit},
-               {0x7FFFFFFF, 2, pf24bit}, {-1, 5, pf24bit}};
+  } cases[] = {{65500, 65500, pf24bit},
+               {65500, 65500, pf8bit},
+               {16385, 16384, pf8bit},
+               {0x7FFFFFFF, 2, pf24bit},
+               {-1, 5, pf24bit}};
   for (const auto& c : cases) {
     TBitmap bitmap;
     bitmap.SetPixelFormat(c.format);
@@ -135,7 +138,8 @@ TEST_F(BitmapTest, FilesAndClipboardRoundTrip) {
     bitmap.SetSize(3, 2);
     if (format == pf8bit) bitmap.SetPalette(MakePalette({qRgb(1, 2, 3), qRgb(4, 5, 6)}));
     for (int y = 0; y < 2; ++y)
-      for (int x = 0; x < 3; ++x) bitmap.ScanLine(y)[x] = static_cast<uint8_t>(format == pf8bit ? (x + y) % 2 : x * 40 + y);
+      for (int x = 0; x < 3; ++x)
+        bitmap.ScanLine(y)[x] = static_cast<uint8_t>(format == pf8bit ? (x + y) % 2 : x * 40 + y);
     TMemoryStream stream;
     bitmap.WriteToStream(stream);
     EXPECT_EQ(stream.Memory()[0], 'B');

@@ -117,8 +117,10 @@ TEST(GraphicTest, NotifyProgressPassesArgumentsOn) {
   TProgressStage stage{};
   int percent = -1;
   TRect rect;
-  picture.NotifyProgress(&picture, psRunning, 5, true, TRect{0, 0, 1, 1}, "x");  // no handler: nothing
-  picture.OnProgress = [&](TPersistent*, TProgressStage s, int p, bool, const TRect& r, const std::string&) {
+  picture.NotifyProgress(&picture, psRunning, 5, true, TRect{0, 0, 1, 1},
+                         "x");  // no handler: nothing
+  picture.OnProgress = [&](TPersistent*, TProgressStage s, int p, bool, const TRect& r,
+                           const std::string&) {
     stage = s;
     percent = p;
     rect = r;
