@@ -1,0 +1,260 @@
+// JPEG picture costs: header read, full decode against djpeg on the same files
+// (run in the same process run as the baseline), picture to hex and back on a
+// 10 MB picture against memcpy of the text, and the peak memory of each.
+#include <benchmark/benchmark.h>
+
+#include <malloc.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "base/streams.h"
+#include "conversion/jpeg_image.h"
+#include "conversion/picture_hex.h"
+
+extern char** environ;
+
+namespace {
+
+const char* const kFiles[] = {"large-pil-photo-2000x1072.jpg", "large-pillars-2048x2048.jpg",
+                              "large-pillars-2048x2048-progressive.jpg",
+                              "large-pillars-4096x4096-upscaled.jpg"};
+
+std::string CorpusPath(int i) {
+  return std::string(QUORVANE_CORPUS_DIR) + "/jpeg/good/" + kFiles[i];
+}
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+void Load(qv::TJPEGImage& picture, const std::string& bytes) {
+  qv::TMemoryStream stream;
+  stream.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+  stream.SetPosition(0);
+  picture.ReadFromStream(stream);
+}
+
+void Files(benchmark::internal::Benchmark* b) {
+  for (int i = 0; i < static_cast<int>(std::size(kFiles)); ++i) b->Arg(i);
+  b->Unit(benchmark::kMillisecond)->UseRealTime();
+}
+
+// Extra resident memory at the peak of `work`, measured in a forked child.
+int64_t PeakExtraBytes(const std::function<void()>& work) {
+  auto status_kb = [](const char* key) {
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    while (std::getline(in, line)) {
+      if (line.rfind(key, 0) == 0) return std::atoll(line.c_str() + std::strlen(key));
+    }
+    return 0LL;
+  };
+  int fds[2];
+  if (pipe(fds) != 0) return -1;
+  const pid_t pid = fork();
+  if (pid == 0) {
+    // Give back the free memory the parent left resident, so that what `work`
+    // allocates shows in the resident peak, and restart the peak from now.
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
+    malloc_trim(0);
+    std::ofstream("/proc/self/clear_refs") << "5";
+    const long long before = status_kb("VmRSS:");
+    work();
+    const long long peak = status_kb("VmHWM:");
+    const long long extra = (peak - before) * 1024;
+    (void)!write(fds[1], &extra, sizeof extra);
+    _exit(0);
+  }
+  long long extra = -1;
+  close(fds[1]);
+  (void)!read(fds[0], &extra, sizeof extra);
+  close(fds[0]);
+  waitpid(pid, nullptr, 0);
+  return extra;
+}
+
+void HeaderRead(benchmark::State& state) {
+  const std::string bytes = ReadAll(CorpusPath(static_cast<int>(state.range(0))));
+  for (auto _ : state) {
+    qv::TJPEGImage picture;
+    Load(picture, bytes);
+    benchmark::DoNotOptimize(picture.Width());
+  }
+  state.SetLabel(kFiles[state.range(0)]);
+}
+BENCHMARK(HeaderRead)->Apply(Files);
+
+void Decode(benchmark::State& state, qv::TJPEGPixelFormat depth) {
+  const std::string bytes = ReadAll(CorpusPath(static_cast<int>(state.range(0))));
+  const qv::TJPEGDefaults saved = qv::DefaultJPEGSettings;
+  qv::DefaultJPEGSettings.OutputDepth = depth;
+  double pixels = 0;
+  for (auto _ : state) {
+    qv::TJPEGImage picture;
+    Load(picture, bytes);
+    const qv::TBitmap& bitmap = picture.DecodedBitmap();
+    pixels += static_cast<double>(bitmap.Width()) * bitmap.Height();
+  }
+  qv::DefaultJPEGSettings = saved;
+  state.counters["MP/s"] = benchmark::Counter(pixels / 1e6, benchmark::Counter::kIsRate);
+  state.SetLabel(kFiles[state.range(0)]);
+}
+void Decode24(benchmark::State& state) {
+  Decode(state, qv::od24Bit);
+}
+void Decode8(benchmark::State& state) {
+  Decode(state, qv::od8Bit);
+}
+BENCHMARK(Decode24)->Apply(Files);
+BENCHMARK(Decode8)->Apply(Files);
+
+// The baseline: the stock decoder on the same file, output discarded.
+void Djpeg(benchmark::State& state, bool colors) {
+  const std::string path = CorpusPath(static_cast<int>(state.range(0)));
+  qv::TJPEGImage probe;
+  Load(probe, ReadAll(path));
+  const double megapixels = static_cast<double>(probe.Width()) * probe.Height() / 1e6;
+  std::vector<std::string> args = {"djpeg", "-bmp", "-outfile", "/dev/null"};
+  if (colors) args.insert(args.begin() + 1, {"-colors", "236"});
+  args.push_back(path);
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  double pixels = 0;
+  for (auto _ : state) {
+    pid_t pid;
+    if (posix_spawnp(&pid, "djpeg", nullptr, nullptr, argv.data(), environ) != 0) {
+      state.SkipWithError("djpeg not found");
+      break;
+    }
+    waitpid(pid, nullptr, 0);
+    pixels += megapixels;
+  }
+  state.counters["MP/s"] = benchmark::Counter(pixels, benchmark::Counter::kIsRate);
+  state.SetLabel(kFiles[state.range(0)]);
+}
+void DjpegBaseline24(benchmark::State& state) {
+  Djpeg(state, false);
+}
+void DjpegBaseline8(benchmark::State& state) {
+  Djpeg(state, true);
+}
+BENCHMARK(DjpegBaseline24)->Apply(Files);
+BENCHMARK(DjpegBaseline8)->Apply(Files);
+
+// A picture of about 10 MB: noise compresses badly, so cjpeg at quality 100 of
+// 2048 x 2048 noise gives roughly that.
+const std::string& TenMegabytePicture() {
+  static const std::string bytes = [] {
+    const int w = 2400, h = 2048;
+    std::string ppm = "P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
+    std::mt19937 rng(7);
+    ppm.reserve(ppm.size() + static_cast<size_t>(w) * h * 3);
+    for (int i = 0; i < w * h * 3; ++i) ppm += static_cast<char>(rng() & 0xFF);
+    const std::string in = "/tmp/qv_bench_noise.ppm", out = "/tmp/qv_bench_noise.jpg";
+    std::ofstream(in, std::ios::binary) << ppm;
+    if (std::system(("cjpeg -quality 100 -outfile " + out + " " + in).c_str()) != 0)
+      return std::string();
+    std::string jpeg = ReadAll(out);
+    std::remove(in.c_str());
+    std::remove(out.c_str());
+    return jpeg;
+  }();
+  return bytes;
+}
+
+void MemcpyOfText(benchmark::State& state) {
+  const size_t n = 2 * TenMegabytePicture().size();
+  std::string from(n, 'A'), to(n, 0);
+  for (auto _ : state) {
+    std::memcpy(to.data(), from.data(), n);
+    benchmark::DoNotOptimize(to.data());
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * n));
+  state.counters["text_MB"] = static_cast<double>(n) / 1e6;
+}
+BENCHMARK(MemcpyOfText)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void JPEGToHex(benchmark::State& state) {
+  const std::string& bytes = TenMegabytePicture();
+  qv::TJPEGImage picture;
+  Load(picture, bytes);
+  for (auto _ : state) {
+    std::string text;
+    qv::JPEGToHex(picture, text);
+    benchmark::DoNotOptimize(text.data());
+  }
+  const double n = static_cast<double>(bytes.size());
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));
+  // Accounting: the picture's bytes (held already) + the buffer (N) + the text (2N).
+  state.counters["bytes_MB"] = n / 1e6;
+  state.counters["peak_extra_MB"] = static_cast<double>(PeakExtraBytes([&] {
+                                      std::string text;
+                                      qv::JPEGToHex(picture, text);
+                                    })) /
+                                    1e6;
+  state.counters["expected_extra_MB"] = 3 * n / 1e6;
+}
+BENCHMARK(JPEGToHex)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void HexToJPEG(benchmark::State& state) {
+  const std::string& bytes = TenMegabytePicture();
+  qv::TJPEGImage source;
+  Load(source, bytes);
+  std::string text;
+  qv::JPEGToHex(source, text);
+  for (auto _ : state) {
+    qv::TJPEGImage picture;
+    qv::HexToJPEG(text, picture);
+    benchmark::DoNotOptimize(picture.Width());
+  }
+  const double n = static_cast<double>(bytes.size());
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+  // Accounting: the text (held already) + the buffer (L/2) + the picture's bytes (L/2).
+  state.counters["text_MB"] = static_cast<double>(text.size()) / 1e6;
+  state.counters["peak_extra_MB"] = static_cast<double>(PeakExtraBytes([&] {
+                                      qv::TJPEGImage picture;
+                                      qv::HexToJPEG(text, picture);
+                                    })) /
+                                    1e6;
+  state.counters["expected_extra_MB"] = 2 * n / 1e6;
+}
+BENCHMARK(HexToJPEG)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void DecodePeakMemory(benchmark::State& state) {
+  const std::string bytes = ReadAll(CorpusPath(static_cast<int>(state.range(0))));
+  int64_t extra = 0;
+  for (auto _ : state) {
+    extra = PeakExtraBytes([&] {
+      qv::TJPEGImage picture;
+      Load(picture, bytes);
+      picture.DecodedBitmap();
+    });
+  }
+  qv::TJPEGImage probe;
+  Load(probe, bytes);
+  state.counters["peak_extra_MB"] = static_cast<double>(extra) / 1e6;
+  state.counters["bitmap_MB"] =
+      static_cast<double>(qv::TBitmap::ByteSize(probe.Width(), probe.Height(), qv::pf24bit)) / 1e6;
+  state.SetLabel(kFiles[state.range(0)]);
+}
+BENCHMARK(DecodePeakMemory)->Apply(Files)->Iterations(1);
+
+}  // namespace
+
+BENCHMARK_MAIN();

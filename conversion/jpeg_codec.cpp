@@ -1,0 +1,318 @@
+#include "conversion/jpeg_codec.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include <jerror.h>
+
+#include "base/exceptions.h"
+#include "base/format.h"
+#include "base/platform.h"
+#include "base/streams.h"
+#include "graphics/graphic.h"
+
+namespace qv::jpeg {
+
+namespace {
+
+constexpr size_t kBufferSize = 4096;
+constexpr JOCTET kEndOfImage[2] = {0xFF, 0xD9};
+
+// --- error manager -----------------------------------------------------------
+
+void ErrorExit(j_common_ptr cinfo) {
+  auto* err = reinterpret_cast<TErrorManager*>(cinfo->err);
+  std::longjmp(err->jump, 1);
+}
+
+// Warnings and trace messages are dropped and not counted.
+void EmitMessage(j_common_ptr, int) {}
+void OutputMessage(j_common_ptr) {}
+void FormatMessage(j_common_ptr, char* buffer) {
+  buffer[0] = '\0';
+}
+void ResetErrorManager(j_common_ptr cinfo) {
+  cinfo->err->num_warnings = 0;
+  cinfo->err->msg_code = 0;
+}
+
+void InstallErrorManager(TErrorManager& err, std::exception_ptr* raised) {
+  err.pub.error_exit = ErrorExit;
+  err.pub.emit_message = EmitMessage;
+  err.pub.output_message = OutputMessage;
+  err.pub.format_message = FormatMessage;
+  err.pub.reset_error_mgr = ResetErrorManager;
+  err.raised = raised;
+}
+
+// Catches a failure of `call` (which may raise) so that it can be carried
+// across libjpeg's C frames; then leaves the library through the error jump.
+template <class Call>
+void CallFromLibrary(j_common_ptr cinfo, Call&& call) {
+  auto* err = reinterpret_cast<TErrorManager*>(cinfo->err);
+  bool failed = false;
+  try {
+    call();
+  } catch (...) {
+    *err->raised = std::current_exception();
+    failed = true;
+  }
+  if (failed) std::longjmp(err->jump, 1);
+}
+
+// --- progress monitor --------------------------------------------------------
+
+void ProgressMonitor(j_common_ptr cinfo) {
+  auto* progress = reinterpret_cast<TProgressRecord*>(cinfo->progress);
+  if (progress == nullptr || progress->owner == nullptr) return;
+  const uint32_t now = TickCount32();
+  // Unsigned difference: a wrapped counter counts as elapsed.
+  if (now - progress->last_tick < 500) return;
+  const uint32_t previous_tick = progress->last_tick;
+  progress->last_tick = now;
+  if (previous_tick == 0) return;  // the first call of this run only starts the clock
+  TRect r;
+  int32_t scanline = 0;
+  if (cinfo->is_decompressor) {
+    auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+    scanline = static_cast<int32_t>(d->output_scanline);
+    r = TRect{0, progress->last_scanline, static_cast<int32_t>(d->output_width), scanline};
+    if (r.Bottom < r.Top) r.Bottom = static_cast<int32_t>(d->output_height);  // a new pass began
+  }
+  const jpeg_progress_mgr& pub = progress->pub;
+  if (pub.pass_limit <= 0 || pub.total_passes <= 0) return;
+  const int percent = static_cast<int>(
+      (static_cast<double>(pub.pass_counter) / static_cast<double>(pub.pass_limit) +
+       pub.completed_passes) *
+      100.0 / pub.total_passes);
+  if (percent == progress->last_percent) return;
+  progress->last_percent = percent;
+  if (cinfo->is_decompressor) progress->last_scanline = scanline;
+  TGraphic* owner = progress->owner;
+  CallFromLibrary(cinfo, [&] {
+    owner->NotifyProgress(owner, psRunning, percent, r.Height() >= 4, r, std::string());
+  });
+}
+
+void InstallProgress(TProgressRecord& progress, TGraphic* owner) {
+  progress.pub.progress_monitor = ProgressMonitor;
+  progress.owner = owner;
+}
+
+// --- source over a byte block --------------------------------------------------
+
+struct TStreamSource {
+  jpeg_source_mgr pub;  // first
+  const JOCTET* block;
+  size_t size;
+  size_t cursor;
+  bool first_fill;
+};
+
+void InitSource(j_decompress_ptr cinfo) {
+  reinterpret_cast<TStreamSource*>(cinfo->src)->first_fill = true;
+}
+
+// Hands the library the next piece of the block in place (the block is never
+// written, so several readers may share it); past the end an inserted
+// end-of-image marker ends the data.
+boolean FillInputBuffer(j_decompress_ptr cinfo) {
+  auto* src = reinterpret_cast<TStreamSource*>(cinfo->src);
+  const size_t n = std::min(kBufferSize, src->size - src->cursor);
+  if (n == 0) {
+    if (src->first_fill) ERREXIT(cinfo, JERR_INPUT_EMPTY);
+    WARNMS(cinfo, JWRN_JPEG_EOF);
+    src->pub.next_input_byte = kEndOfImage;
+    src->pub.bytes_in_buffer = sizeof kEndOfImage;
+  } else {
+    src->pub.next_input_byte = src->block + src->cursor;
+    src->pub.bytes_in_buffer = n;
+    src->cursor += n;
+  }
+  src->first_fill = false;
+  return TRUE;
+}
+
+void SkipInputData(j_decompress_ptr cinfo, long count) {
+  if (count <= 0) return;
+  auto* src = reinterpret_cast<TStreamSource*>(cinfo->src);
+  size_t n = static_cast<size_t>(count);
+  while (n > src->pub.bytes_in_buffer) {
+    n -= src->pub.bytes_in_buffer;
+    FillInputBuffer(cinfo);
+  }
+  src->pub.next_input_byte += n;
+  src->pub.bytes_in_buffer -= n;
+}
+
+void TermSource(j_decompress_ptr) {}
+
+void AttachSource(j_decompress_ptr cinfo, const uint8_t* bytes, size_t size) {
+  if (cinfo->src == nullptr) {
+    cinfo->src = static_cast<jpeg_source_mgr*>((*cinfo->mem->alloc_small)(
+        reinterpret_cast<j_common_ptr>(cinfo), JPOOL_PERMANENT, sizeof(TStreamSource)));
+  }
+  auto* src = reinterpret_cast<TStreamSource*>(cinfo->src);
+  src->pub.init_source = InitSource;
+  src->pub.fill_input_buffer = FillInputBuffer;
+  src->pub.skip_input_data = SkipInputData;
+  src->pub.resync_to_restart = jpeg_resync_to_restart;
+  src->pub.term_source = TermSource;
+  src->pub.next_input_byte = nullptr;
+  src->pub.bytes_in_buffer = 0;
+  src->block = bytes;
+  src->size = size;
+  src->cursor = 0;
+  src->first_fill = true;
+}
+
+// --- destination into a stream -------------------------------------------------
+
+struct TStreamDestination {
+  jpeg_destination_mgr pub;  // first
+  TStream* stream;
+  JOCTET* buffer;
+};
+
+void InitDestination(j_compress_ptr cinfo) {
+  auto* dest = reinterpret_cast<TStreamDestination*>(cinfo->dest);
+  dest->buffer = static_cast<JOCTET*>(
+      (*cinfo->mem->alloc_small)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE, kBufferSize));
+  dest->pub.next_output_byte = dest->buffer;
+  dest->pub.free_in_buffer = kBufferSize;
+}
+
+boolean EmptyOutputBuffer(j_compress_ptr cinfo) {
+  auto* dest = reinterpret_cast<TStreamDestination*>(cinfo->dest);
+  CallFromLibrary(reinterpret_cast<j_common_ptr>(cinfo),
+                  [&] { dest->stream->WriteBuffer(dest->buffer, kBufferSize); });
+  dest->pub.next_output_byte = dest->buffer;
+  dest->pub.free_in_buffer = kBufferSize;
+  return TRUE;
+}
+
+void TermDestination(j_compress_ptr cinfo) {
+  auto* dest = reinterpret_cast<TStreamDestination*>(cinfo->dest);
+  const size_t n = kBufferSize - dest->pub.free_in_buffer;
+  if (n > 0) {
+    CallFromLibrary(reinterpret_cast<j_common_ptr>(cinfo),
+                    [&] { dest->stream->WriteBuffer(dest->buffer, static_cast<int64_t>(n)); });
+  }
+}
+
+}  // namespace
+
+[[noreturn]] void RaiseJPEGError(int code, std::exception_ptr raised) {
+  if (raised) std::rethrow_exception(raised);
+  if (code == JERR_OUT_OF_MEMORY) RaiseOutOfMemory();
+  throw EJPEG(Format("JPEG error #%d", code));
+}
+
+// --- decoder -----------------------------------------------------------------
+
+TDecoder::TDecoder(const uint8_t* bytes, size_t size, TGraphic* owner)
+    : context_(std::make_unique<TContext>()) {  // value-initialised: all zero
+  TContext& c = *context_;
+  InstallErrorManager(c.err, &raised_);
+  c.cinfo.err = &c.err.pub;
+  auto create = [&] {
+    jpeg_CreateDecompress(&c.cinfo, JPEG_LIB_VERSION, sizeof(jpeg_decompress_struct));
+  };
+  alive_ = true;  // destroying a half-made decompressor is safe
+  Run(create);
+  c.cinfo.mem->max_memory_to_use = kMaxLibraryMemory;
+  if (owner != nullptr) {
+    InstallProgress(c.progress, owner);
+    c.cinfo.progress = &c.progress.pub;
+  }
+  auto attach = [&] { AttachSource(&c.cinfo, bytes, size); };
+  Run(attach);
+}
+
+TDecoder::~TDecoder() {
+  Destroy();
+}
+
+void TDecoder::Destroy() noexcept {
+  if (!alive_) return;
+  alive_ = false;
+  jpeg_destroy_decompress(&context_->cinfo);
+}
+
+void TDecoder::Fail() {
+  const int code = context_->err.pub.msg_code;
+  Destroy();
+  RaiseJPEGError(code, std::exchange(raised_, nullptr));
+}
+
+THeaderFacts ReadHeader(const uint8_t* bytes, size_t size) {
+  TDecoder decoder(bytes, size, nullptr);
+  jpeg_decompress_struct& d = decoder.Info();
+  THeaderFacts facts;
+  decoder.Run([&] {
+    jpeg_read_header(&d, TRUE);
+    facts.Progressive = jpeg_has_multiple_scans(&d);
+  });
+  facts.Width = static_cast<int32_t>(d.image_width);
+  facts.Height = static_cast<int32_t>(d.image_height);
+  return facts;
+}
+
+// --- encoder -----------------------------------------------------------------
+
+void EncodeBGR(const uint8_t* pixels, int64_t stride, int32_t width, int32_t height, int quality,
+               TGraphic* owner, TStream& out) {
+  struct TContext {
+    TErrorManager err;
+    TProgressRecord progress;
+    jpeg_compress_struct cinfo;
+  };
+  auto context = std::make_unique<TContext>();
+  TContext& c = *context;
+  std::exception_ptr raised;
+  InstallErrorManager(c.err, &raised);
+  c.cinfo.err = &c.err.pub;
+  bool alive = true;
+  auto fail = [&] {
+    const int code = c.err.pub.msg_code;
+    if (alive) jpeg_destroy_compress(&c.cinfo);
+    RaiseJPEGError(code, raised);
+  };
+  auto create = [&] {
+    jpeg_CreateCompress(&c.cinfo, JPEG_LIB_VERSION, sizeof(jpeg_compress_struct));
+  };
+  if (!CallGuarded(c.err, create)) fail();
+  c.cinfo.mem->max_memory_to_use = kMaxLibraryMemory;
+  if (owner != nullptr) {
+    InstallProgress(c.progress, owner);
+    c.cinfo.progress = &c.progress.pub;
+  }
+  TStreamDestination* dest = nullptr;
+  auto encode = [&] {
+    dest = static_cast<TStreamDestination*>((*c.cinfo.mem->alloc_small)(
+        reinterpret_cast<j_common_ptr>(&c.cinfo), JPOOL_PERMANENT, sizeof(TStreamDestination)));
+    dest->pub.init_destination = InitDestination;
+    dest->pub.empty_output_buffer = EmptyOutputBuffer;
+    dest->pub.term_destination = TermDestination;
+    dest->stream = &out;
+    c.cinfo.dest = &dest->pub;
+    c.cinfo.image_width = static_cast<JDIMENSION>(width);
+    c.cinfo.image_height = static_cast<JDIMENSION>(height);
+    c.cinfo.input_components = 3;
+    c.cinfo.in_color_space = JCS_EXT_BGR;
+    jpeg_set_defaults(&c.cinfo);
+    jpeg_set_quality(&c.cinfo, quality, TRUE);
+    jpeg_start_compress(&c.cinfo, TRUE);
+    while (c.cinfo.next_scanline < c.cinfo.image_height) {
+      JSAMPROW row = const_cast<JSAMPROW>(pixels + stride * c.cinfo.next_scanline);
+      jpeg_write_scanlines(&c.cinfo, &row, 1);
+    }
+    jpeg_finish_compress(&c.cinfo);
+  };
+  if (!CallGuarded(c.err, encode)) fail();
+  alive = false;
+  jpeg_destroy_compress(&c.cinfo);
+}
+
+}  // namespace qv::jpeg

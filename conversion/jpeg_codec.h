@@ -1,0 +1,114 @@
+// The libjpeg glue of the JPEG picture: error manager, in-memory source and
+// destination, progress monitor, and owners of the library objects.
+//
+// A fatal library error leaves the library by longjmp back to the frame that
+// made the call (a small C-style frame in CallGuarded); the library object is
+// then destroyed and only after that is EJPEG raised. A failure raised by a
+// progress handler or a stream is caught inside the callback, carried across
+// the library in the same way and raised again.
+#pragma once
+
+#include <csetjmp>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>  // jpeglib.h needs FILE and size_t
+#include <exception>
+#include <memory>
+
+#include <jpeglib.h>
+
+namespace qv {
+
+class TGraphic;
+class TStream;
+
+namespace jpeg {
+
+// libjpeg may use at most this much memory for its own big buffers (for example
+// the whole-image coefficient buffer of a progressive file); a file that needs
+// more fails with "JPEG error #49" instead of exhausting the machine.
+inline constexpr long kMaxLibraryMemory = 512L << 20;
+
+struct TErrorManager {
+  jpeg_error_mgr pub;  // first: libjpeg sees only this part
+  std::jmp_buf jump;
+  std::exception_ptr* raised;  // a failure caught in a callback, raised again after the jump
+};
+
+struct TProgressRecord {
+  jpeg_progress_mgr pub;  // first
+  TGraphic* owner;        // notices go to this picture; none: no notices
+  int32_t last_percent;
+  uint32_t last_tick;
+  int32_t last_scanline;
+};
+
+// Calls `step` inside a frame that libjpeg may leave by longjmp; false when it
+// did. `step` may call libjpeg, but no object with a destructor may be alive
+// in it while it does, since the jump would skip the destructor.
+template <class Step>
+bool CallGuarded(TErrorManager& err, Step& step) {
+  if (setjmp(err.jump) != 0) return false;
+  step();
+  return true;
+}
+
+// A decompressor reading a byte block from its first byte (4096-byte fills, an
+// end-of-image marker inserted when the data runs out). Destroyed on every way out.
+class TDecoder {
+ public:
+  // With an `owner`, progress notices go to that picture. The block must
+  // outlive the decoder and is never written.
+  TDecoder(const uint8_t* bytes, size_t size, TGraphic* owner);
+  ~TDecoder();
+  TDecoder(const TDecoder&) = delete;
+  TDecoder& operator=(const TDecoder&) = delete;
+
+  jpeg_decompress_struct& Info() { return context_->cinfo; }
+
+  // Runs a step of libjpeg calls (see CallGuarded). A fatal library error
+  // destroys the decompressor and raises EJPEG "JPEG error #<code>" (EOutOfMemory
+  // for the library's own out-of-memory error); a failure from a progress
+  // handler destroys it and is raised unchanged.
+  template <class Step>
+  void Run(Step&& step) {
+    if (!CallGuarded(context_->err, step)) Fail();
+  }
+
+ private:
+  struct TContext {
+    TErrorManager err;
+    TProgressRecord progress;
+    jpeg_decompress_struct cinfo;
+  };
+
+  [[noreturn]] void Fail();
+  void Destroy() noexcept;
+
+  std::unique_ptr<TContext> context_;
+  std::exception_ptr raised_;
+  bool alive_ = false;
+};
+
+// Header facts of a JPEG byte block.
+struct THeaderFacts {
+  int32_t Width = 0;
+  int32_t Height = 0;
+  bool Progressive = false;  // more than one scan
+};
+
+// Reads the header of `size` bytes (size > 0), without a progress monitor.
+// Fails with EJPEG as TDecoder::Run does.
+THeaderFacts ReadHeader(const uint8_t* bytes, size_t size);
+
+// Encodes 24-bit blue-green-red rows (row 0 on top, `stride` bytes apart) as a
+// baseline JFIF at `quality` and writes it at `out`'s position in 4096-byte
+// pieces. Progress notices go to `owner` when given.
+void EncodeBGR(const uint8_t* pixels, int64_t stride, int32_t width, int32_t height, int quality,
+               TGraphic* owner, TStream& out);
+
+// Raises what a failed libjpeg step left: the carried failure, else the library's error code.
+[[noreturn]] void RaiseJPEGError(int code, std::exception_ptr raised);
+
+}  // namespace jpeg
+}  // namespace qv

@@ -1,0 +1,186 @@
+// Bitmaps: formats, sizes and their limit, rows, palettes, copies, files and
+// stretched drawing through a canvas.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include <QGuiApplication>
+#include <QPainter>
+
+#include "base/exceptions.h"
+#include "base/streams.h"
+#include "graphics/bitmap.h"
+#include "graphics/canvas.h"
+
+namespace qv {
+namespace {
+
+class BitmapTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    static int argc = 1;
+    static char name[] = "test_bitmap";
+    static char* argv[] = {name, nullptr};
+    if (QGuiApplication::instance() == nullptr) new QGuiApplication(argc, argv);
+  }
+};
+
+// Paints a 2x2 24-bit bitmap: red, green / blue, white (row 0 on top).
+void MakeQuad(TBitmap& bitmap) {
+  bitmap.SetPixelFormat(pf24bit);
+  bitmap.SetSize(2, 2);
+  const uint8_t top[] = {0, 0, 255, 0, 255, 0};
+  const uint8_t bottom[] = {255, 0, 0, 255, 255, 255};
+  std::memcpy(bitmap.ScanLine(0), top, sizeof top);
+  std::memcpy(bitmap.ScanLine(1), bottom, sizeof bottom);
+}
+
+QImage Draw(TGraphic& picture, int width, int height, const TRect& rect) {
+  QImage target(width, height, QImage::Format_RGB32);
+  target.fill(Qt::black);
+  QPainter painter(&target);
+  TCanvas canvas(painter);
+  picture.DrawInto(canvas, rect);
+  painter.end();
+  return target;
+}
+
+TEST_F(BitmapTest, NewBitmapIsEmptyAndSizesZeroFilled) {
+  TBitmap bitmap;
+  EXPECT_TRUE(bitmap.IsEmpty());
+  EXPECT_EQ(bitmap.Width(), 0);
+  bitmap.SetPixelFormat(pf8bit);
+  bitmap.SetSize(5, 3);
+  EXPECT_FALSE(bitmap.IsEmpty());
+  EXPECT_EQ(bitmap.PixelFormat(), pf8bit);
+  EXPECT_EQ(bitmap.BytesPerLine(), 8) << "rows padded to 4 bytes";
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 5; ++x) EXPECT_EQ(bitmap.ScanLine(y)[x], 0);
+  bitmap.SetPixelFormat(pf24bit);
+  EXPECT_EQ(bitmap.BytesPerLine(), 16);
+  EXPECT_EQ(bitmap.Width(), 5);
+}
+
+TEST_F(BitmapTest, SizesOverTheBudgetFailWithoutChange) {
+  struct Case {
+    int32_t width, height;
+    TPixelFormat format;
+  } cases[] = {{65500, 65500, pf24bit},
+               {65500, 65500, pf8bit},
+               {16385, 16384, pf8bit},
+               {0x7FFFFFFF, 2, pf24bit},
+               {-1, 5, pf24bit}};
+  for (const auto& c : cases) {
+    TBitmap bitmap;
+    bitmap.SetPixelFormat(c.format);
+    bitmap.SetSize(2, 2);
+    try {
+      bitmap.SetSize(c.width, c.height);
+      ADD_FAILURE() << c.width << "x" << c.height << ": no error";
+    } catch (const EOutOfMemory& e) {
+      EXPECT_EQ(e.Message(), "Out of memory");
+    }
+    EXPECT_EQ(bitmap.Width(), 2);
+    EXPECT_EQ(bitmap.Height(), 2);
+  }
+  TBitmap exactly;  // 16384 x 16384 x 1 byte is exactly the budget
+  exactly.SetPixelFormat(pf8bit);
+  exactly.SetSize(16384, 16384);
+  EXPECT_EQ(exactly.Height(), 16384);
+}
+
+TEST_F(BitmapTest, CopiesAreIndependent) {
+  TBitmap original;
+  MakeQuad(original);
+  TBitmap copy;
+  copy.AssignFrom(&original);
+  EXPECT_EQ(copy.Width(), 2);
+  copy.ScanLine(0)[0] = 7;
+  EXPECT_EQ(original.ScanLine(0)[0], 0);
+  EXPECT_EQ(copy.ScanLine(1)[0], 255);
+  TBitmap target;
+  original.AssignInto(target);
+  EXPECT_EQ(target.ScanLine(0)[2], 255);
+}
+
+TEST_F(BitmapTest, StretchDrawRepeatsWholePixelsTopRowFirst) {
+  TBitmap bitmap;
+  MakeQuad(bitmap);
+  const QImage out = Draw(bitmap, 6, 6, TRect{1, 1, 5, 5});
+  EXPECT_EQ(out.pixel(0, 0), qRgb(0, 0, 0)) << "outside the rectangle";
+  const struct {
+    int x, y;
+    QRgb colour;
+  } expected[] = {{1, 1, qRgb(255, 0, 0)}, {2, 2, qRgb(255, 0, 0)}, {3, 1, qRgb(0, 255, 0)},
+                  {4, 2, qRgb(0, 255, 0)}, {1, 3, qRgb(0, 0, 255)}, {4, 4, qRgb(255, 255, 255)}};
+  for (const auto& e : expected) EXPECT_EQ(out.pixel(e.x, e.y), e.colour) << e.x << "," << e.y;
+  EXPECT_EQ(out.pixel(5, 5), qRgb(0, 0, 0));
+}
+
+TEST_F(BitmapTest, PaletteGivesIndexColours) {
+  TBitmap bitmap;
+  bitmap.SetPixelFormat(pf8bit);
+  bitmap.SetSize(2, 1);
+  auto palette = MakePalette({qRgb(10, 20, 30), qRgb(200, 100, 50)});
+  bitmap.SetPalette(palette);
+  EXPECT_EQ(bitmap.Palette(), palette);
+  EXPECT_EQ(bitmap.PaletteHandle(), palette);
+  bitmap.ScanLine(0)[1] = 1;
+  const QImage out = Draw(bitmap, 2, 1, TRect{0, 0, 2, 1});
+  EXPECT_EQ(out.pixel(0, 0), qRgb(10, 20, 30));
+  EXPECT_EQ(out.pixel(1, 0), qRgb(200, 100, 50));
+}
+
+TEST_F(BitmapTest, FilesAndClipboardRoundTrip) {
+  for (TPixelFormat format : {pf8bit, pf24bit}) {
+    TBitmap bitmap;
+    bitmap.SetPixelFormat(format);
+    bitmap.SetSize(3, 2);
+    if (format == pf8bit) bitmap.SetPalette(MakePalette({qRgb(1, 2, 3), qRgb(4, 5, 6)}));
+    for (int y = 0; y < 2; ++y)
+      for (int x = 0; x < 3; ++x)
+        bitmap.ScanLine(y)[x] = static_cast<uint8_t>(format == pf8bit ? (x + y) % 2 : x * 40 + y);
+    TMemoryStream stream;
+    bitmap.WriteToStream(stream);
+    EXPECT_EQ(stream.Memory()[0], 'B');
+    stream.SetPosition(0);
+    TBitmap back;
+    back.ReadFromStream(stream);
+    ASSERT_EQ(back.Width(), 3);
+    ASSERT_EQ(back.Height(), 2);
+    EXPECT_EQ(back.PixelFormat(), format);
+    for (int y = 0; y < 2; ++y)
+      for (int x = 0; x < 3; ++x) EXPECT_EQ(back.Image().pixel(x, y), bitmap.Image().pixel(x, y));
+
+    TClipboardFormat clip_format = 0;
+    TClipboardData data;
+    TPaletteHandle palette;
+    bitmap.WriteToClipboard(clip_format, data, palette);
+    TBitmap pasted;
+    pasted.ReadFromClipboard(clip_format, data, palette);
+    EXPECT_EQ(pasted.Image().pixel(2, 1), bitmap.Image().pixel(2, 1));
+  }
+}
+
+TEST_F(BitmapTest, ReadingEmptyAndForeignStreams) {
+  TBitmap bitmap;
+  MakeQuad(bitmap);
+  TMemoryStream empty;
+  bitmap.ReadFromStream(empty);
+  EXPECT_TRUE(bitmap.IsEmpty());
+  TMemoryStream foreign;
+  foreign.WriteBuffer("GIF89a.........", 15);
+  foreign.SetPosition(0);
+  try {
+    bitmap.ReadFromStream(foreign);
+    FAIL() << "no error";
+  } catch (const EInvalidGraphic& e) {
+    EXPECT_EQ(e.Message(), "Bitmap image is not valid");
+  }
+  TMemoryStream written;
+  bitmap.WriteToStream(written);
+  EXPECT_EQ(written.Size(), 0) << "an empty bitmap writes nothing";
+}
+
+}  // namespace
+}  // namespace qv
