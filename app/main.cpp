@@ -6,6 +6,7 @@
 #include "app/application.h"
 #include "app/unit1.h"
 #include "base/platform.h"
+#include "conversion/jpeg_settings.h"
 #include "conversion/ui_handoff.h"
 
 int main(int argc, char** argv) {
@@ -20,6 +21,7 @@ int main(int argc, char** argv) {
     // The modules' start-up steps.
     application = std::make_unique<qv::TApplication>(qv::ExecutablePath());
     qv::SetUiThread();
+    qv::ApplyScreenDepthRule();
 
     // The main sequence.
     application->RunStartupHooks();

@@ -7,7 +7,7 @@
 #include "app/colors.h"
 #include "app/error_trap.h"
 #include "app/image_list.h"
-#include "app/screen_depth.h"
+#include "graphics/screen.h"
 
 namespace qv {
 namespace {

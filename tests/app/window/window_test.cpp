@@ -14,7 +14,7 @@
 #include "app/memo.h"
 #include "app/message_box.h"
 #include "app/panel.h"
-#include "app/screen_depth.h"
+#include "graphics/screen.h"
 #include "app/status_bar.h"
 #include "app/tool_button.h"
 #include "app/toolbar.h"
@@ -186,10 +186,10 @@ TEST_F(ButtonLooks, ReleaseOutsideRunsNothing) {
 }
 
 TEST_F(ButtonLooks, FlatFillOnAnEightBitScreen) {
-  SetScreenBitsPerPixelOverride(8);
+  SetScreenBitsPerPixelQuery([] { return 8; });
   Enter();
   const QImage flat = button_->grab().toImage();
-  SetScreenBitsPerPixelOverride(0);
+  SetScreenBitsPerPixelQuery({});
   EXPECT_EQ(Px(flat, 5, 1), Px(flat, 5, flat.height() - 2));
 }
 
