@@ -54,9 +54,10 @@ install: build
 	@if [ -z "$(DESTDIR)" ] && command -v gtk-update-icon-cache >/dev/null; then \
 	  gtk-update-icon-cache -q -t "$(PREFIX)/share/icons/hicolor" || true; fi
 
-# Removes the files the last `make install` put down (build/install_manifest.txt).
+# Removes the files the last `make install` put down (build/install_manifest.txt);
+# give the same DESTDIR as to the install.
 uninstall:
-	cmake --build $(BUILD) --target uninstall
+	DESTDIR="$(DESTDIR)" cmake --build $(BUILD) --target uninstall
 
 # The Debian package, from a build without tests and benchmarks.
 package: deps

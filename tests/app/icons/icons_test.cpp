@@ -84,6 +84,8 @@ TEST(ApplicationIcon, HasEverySizeAndEveryWindowShowsIt) {
 }  // namespace qv
 
 int main(int argc, char** argv) {
+  // Test discovery runs without the test's environment: offscreen unless told.
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication application(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
   testing::InitGoogleTest(&argc, argv);
