@@ -99,7 +99,7 @@ app_pid=$!
 # --onlyvisible: the hidden application window carries the same name.
 wait_for "a window titled Quorvane" xdotool search --onlyvisible --name '^Quorvane$'
 window=$(xdotool search --onlyvisible --name '^Quorvane$' | head -n1)
-xprop -id "$window" _NET_WM_ICON >"$work/icon.txt"
+xprop -len 1000000 -id "$window" _NET_WM_ICON >"$work/icon.txt"
 for size in 16 32 48 256; do
   grep -q "Icon ($size x $size)" "$work/icon.txt" || fail "the window's icon lacks $size x $size"
 done
@@ -115,5 +115,5 @@ wait "$app_pid" || code=$?
 app_pid=""
 [ "$code" -eq 0 ] || { cat "$work/app.err"; fail "the program ended with code $code"; }
 echo "closed, exit code 0"
-rm -rf "$work"
+rm -rf "$work"  # kept on failure for a look
 echo "PASS: $deb"
