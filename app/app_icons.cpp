@@ -5,7 +5,9 @@
 // Q_INIT_RESOURCE must stand outside any namespace. Calling it also makes the
 // linker keep the resource object, which nothing else references in the
 // static app library.
-static void RegisterIconResources() { Q_INIT_RESOURCE(icons); }
+static void RegisterIconResources() {
+  Q_INIT_RESOURCE(icons);
+}
 
 namespace qv {
 
@@ -23,6 +25,8 @@ QIcon ApplicationIcon() {
   return icon;
 }
 
-QString ToolbarIconPath(int index) { return QStringLiteral(":/quorvane/toolbar/%1.xpm").arg(index); }
+QString ToolbarIconPath(int index) {
+  return QStringLiteral(":/quorvane/toolbar/%1.xpm").arg(index);
+}
 
 }  // namespace qv

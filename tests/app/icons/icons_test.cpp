@@ -13,9 +13,13 @@
 namespace qv {
 namespace {
 
-QImage Argb(const QPixmap& pixmap) { return pixmap.toImage().convertToFormat(QImage::Format_ARGB32); }
+QImage Argb(const QPixmap& pixmap) {
+  return pixmap.toImage().convertToFormat(QImage::Format_ARGB32);
+}
 
-bool IsGrey(QRgb pixel) { return qRed(pixel) == qGreen(pixel) && qGreen(pixel) == qBlue(pixel); }
+bool IsGrey(QRgb pixel) {
+  return qRed(pixel) == qGreen(pixel) && qGreen(pixel) == qBlue(pixel);
+}
 
 TEST(ToolbarIcons, EightOpaqueSixteenPixelPicturesWithOneBitMasks) {
   const TImageList list;
