@@ -2,11 +2,13 @@
 BUILD      ?= build
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
+PREFIX     ?= /usr/local
+DESTDIR    ?=
 ifeq ($(CI),true)
   CMAKE_ARGS += -DQUORVANE_WERROR=ON
 endif
 
-.PHONY: all deps build run test bench sanitize tsan clean
+.PHONY: all deps build run test bench sanitize tsan clean install uninstall package check-package
 
 all: build
 
@@ -45,5 +47,29 @@ tsan: deps
 	cd build-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
 	  ctest --output-on-failure -j $(JOBS) -L 'threads'
 
+# Installs under PREFIX (default /usr/local), staged below DESTDIR when given:
+#   make install PREFIX=/usr DESTDIR=/tmp/stage
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+	@if [ -z "$(DESTDIR)" ] && command -v gtk-update-icon-cache >/dev/null; then \
+	  gtk-update-icon-cache -q -t "$(PREFIX)/share/icons/hicolor" || true; fi
+
+# Removes the files the last `make install` put down (build/install_manifest.txt);
+# give the same DESTDIR as to the install.
+uninstall:
+	DESTDIR="$(DESTDIR)" cmake --build $(BUILD) --target uninstall
+
+# The Debian package, from a build without tests and benchmarks.
+package: deps
+	cmake -S . -B build-package -DCMAKE_BUILD_TYPE=Release -DQUORVANE_TESTS=OFF \
+	  -DQUORVANE_BENCH=OFF $(CMAKE_ARGS)
+	cmake --build build-package -j $(JOBS)
+	cd build-package && cpack -G DEB
+	@ls build-package/quorvane_*.deb
+
+# Builds the package and checks it installed into a scratch root (CI runs this).
+check-package: deps
+	SKIP_DEPS=1 CMAKE_ARGS="$(CMAKE_ARGS)" bash scripts/check-package.sh build-package
+
 clean:
-	rm -rf $(BUILD) build-asan build-tsan
+	rm -rf $(BUILD) build-asan build-tsan build-package

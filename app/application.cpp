@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <typeinfo>
 
+#include "app/app_icons.h"
 #include "app/error_trap.h"
 #include "app/message_box.h"
 #include "base/exceptions.h"
@@ -120,6 +121,9 @@ void ReportUnhandledError(std::exception_ptr error) noexcept {
 }
 
 TApplication::TApplication(const std::string& program_path) : app_title_(AppTitleFromPath(program_path)) {
+  // Every window, and the desktop's task list, shows the program's icon.
+  QApplication::setWindowIcon(ApplicationIcon());
+  QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopFileName));
   hidden_window_ = std::make_unique<THiddenAppWindow>(app_title_);
   if (QScreen* screen = QGuiApplication::primaryScreen()) hidden_window_->move(screen->geometry().center());
   g_application = this;

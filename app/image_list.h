@@ -10,6 +10,8 @@ namespace qv {
 class TImageList {
  public:
   static constexpr int kSize = 16;
+  // Loads the icons compiled into the program; one that cannot be read stays
+  // a transparent square rather than stopping the window.
   TImageList();
   int Count() const { return static_cast<int>(images_.size()); }
   const QPixmap& Image(int index) const { return images_.at(static_cast<size_t>(index)); }

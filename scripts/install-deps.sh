@@ -10,6 +10,7 @@ PACKAGES=(
   googletest libgtest-dev libbenchmark-dev
   xvfb xauth openbox xdotool xclip wmctrl x11-utils x11-apps imagemagick
   fonts-dejavu-core fonts-wqy-microhei
+  librsvg2-bin desktop-file-utils appstream dpkg-dev file man-db
 )
 
 missing=()
