@@ -134,10 +134,8 @@ QImage DecodeWithQt(QByteArray bytes, const char* format) {
 
 void CheckPictureBudget(int64_t width, int64_t height) {
   if (width < 0 || height < 0) RaiseOutOfMemory();
-  // Each side fits in 32 bits here, so the product cannot overflow.
-  if (width > INT32_MAX || height > INT32_MAX || width * height * 4 > kMaxPicturePixelBytes) {
-    RaiseOutOfMemory();
-  }
+  // Divided, not multiplied: the sides may come straight from a header.
+  if (width != 0 && height != 0 && height > kMaxPicturePixelBytes / 4 / width) RaiseOutOfMemory();
 }
 
 QImage ReadBmpFile(const uint8_t* data, int64_t size, const char* invalid_text) {
@@ -151,8 +149,9 @@ QImage ReadBmpFile(const uint8_t* data, int64_t size, const char* invalid_text) 
   const int64_t pixels_at = pixels_at_field != 0 ? pixels_at_field : table_end;
   if (pixels_at < 14 + info.header_size) fail.Invalid();
   if (pixels_at >= size) fail.Short();
+  // Rows times stride may not fit in 64 bits; compare by division.
   if (info.compression != kRle4 && info.compression != kRle8 &&
-      pixels_at + info.Stride() * info.height > size) {
+      info.Stride() > (size - pixels_at) / info.height) {
     fail.Short();
   }
   CheckPictureBudget(info.width, info.height);
@@ -179,8 +178,8 @@ QImage ReadIconImage(const uint8_t* data, int64_t size, const char* invalid_text
   const int64_t rows = info.height / 2;
   if (rows == 0 || (info.compression != kRgb && info.compression != kBitFields)) fail.Invalid();
   const int64_t table_end = info.TableEnd();
+  if (table_end > size || info.Stride() > (size - table_end) / rows) fail.Invalid();
   const int64_t colour_bytes = info.Stride() * rows;
-  if (table_end > size || colour_bytes > size - table_end) fail.Invalid();
   CheckPictureBudget(info.width, rows);
 
   // A BMP file of the colour part, for Qt's reader: file header, the info
@@ -232,7 +231,7 @@ QImage ReadIconImage(const uint8_t* data, int64_t size, const char* invalid_text
   // The AND mask marks the transparent pixels; a file that cuts it short shows opaque.
   const int64_t mask_stride = (info.width + 31) / 32 * 4;
   const int64_t mask_at = table_end + colour_bytes;
-  if (!has_alpha && mask_stride * rows <= size - mask_at) {
+  if (!has_alpha && mask_stride <= (size - mask_at) / rows) {
     for (int64_t y = 0; y < rows; ++y) {
       const uint8_t* row = data + mask_at + source_row(y) * mask_stride;
       auto* line = reinterpret_cast<QRgb*>(image.scanLine(static_cast<int>(y)));
