@@ -17,6 +17,8 @@ void RegisterJPEGFormats() {
   formats.RegisterPictureFormat("jpg", kJPEGFormatName, GraphicClassOf<TJPEGImage>());
 }
 
-void UnregisterJPEGFormats() { PictureFormats().UnregisterPictureClass(GraphicClassOf<TJPEGImage>()); }
+void UnregisterJPEGFormats() {
+  PictureFormats().UnregisterPictureClass(GraphicClassOf<TJPEGImage>());
+}
 
 }  // namespace qv

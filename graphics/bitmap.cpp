@@ -186,8 +186,8 @@ void TBitmap::ReadFromStream(TStream& stream) {
   if (count > kMaxBitmapBytes + (int64_t{1} << 20)) RaiseOutOfMemory();
   QByteArray bytes(static_cast<qsizetype>(count), Qt::Uninitialized);
   stream.ReadBuffer(bytes.data(), count);
-  AssignImage(ReadBmpFile(reinterpret_cast<const uint8_t*>(bytes.constData()), count,
-                          kBitmapInvalidText));
+  AssignImage(
+      ReadBmpFile(reinterpret_cast<const uint8_t*>(bytes.constData()), count, kBitmapInvalidText));
 }
 
 TClipboardData TBitmap::ToDIB() const {

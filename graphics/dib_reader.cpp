@@ -12,11 +12,15 @@ namespace qv {
 
 namespace {
 
-uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint16_t U16(const uint8_t* p) {
+  return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
 uint32_t U32(const uint8_t* p) {
   return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
-int32_t I32(const uint8_t* p) { return static_cast<int32_t>(U32(p)); }
+int32_t I32(const uint8_t* p) {
+  return static_cast<int32_t>(U32(p));
+}
 void PutU32(uint8_t* p, uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
@@ -57,8 +61,16 @@ TDibInfo ParseInfoHeader(const uint8_t* p, int64_t size, const TFailures& fail) 
   TDibInfo info;
   info.header_size = U32(p);
   switch (info.header_size) {
-    case 12: case 40: case 52: case 56: case 64: case 108: case 124: break;
-    default: fail.Invalid();
+    case 12:
+    case 40:
+    case 52:
+    case 56:
+    case 64:
+    case 108:
+    case 124:
+      break;
+    default:
+      fail.Invalid();
   }
   if (size < info.header_size) fail.Short();
   int64_t planes = 0;
@@ -84,11 +96,19 @@ TDibInfo ParseInfoHeader(const uint8_t* p, int64_t size, const TFailures& fail) 
   info.top_down = signed_height < 0;
   info.height = signed_height < 0 ? -signed_height : signed_height;
   switch (info.bit_count) {
-    case 1: case 4: case 8: case 16: case 24: case 32: break;
-    default: fail.Invalid();
+    case 1:
+    case 4:
+    case 8:
+    case 16:
+    case 24:
+    case 32:
+      break;
+    default:
+      fail.Invalid();
   }
   switch (info.compression) {
-    case kRgb: break;
+    case kRgb:
+      break;
     case kRle8:
       if (info.bit_count != 8 || info.top_down) fail.Invalid();
       break;
@@ -100,7 +120,8 @@ TDibInfo ParseInfoHeader(const uint8_t* p, int64_t size, const TFailures& fail) 
       // Compression 3 means something else in the 64-byte OS/2 header.
       if ((info.bit_count != 16 && info.bit_count != 32) || info.header_size == 64) fail.Invalid();
       break;
-    default: fail.Invalid();  // embedded JPEG/PNG and the OS/2 codings are not for screens
+    default:
+      fail.Invalid();  // embedded JPEG/PNG and the OS/2 codings are not for screens
   }
   if (info.header_size == 40 && info.compression == kBitFields) info.mask_bytes = 12;
   if (info.header_size == 40 && info.compression == kAlphaBitFields) info.mask_bytes = 16;

@@ -20,14 +20,22 @@ constexpr int64_t kEnhancedHeaderMinimum = 88;
 constexpr uint32_t kEmrHeader = 1;
 constexpr uint32_t kEmrEof = 14;
 
-uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-int16_t I16(const uint8_t* p) { return static_cast<int16_t>(U16(p)); }
+uint16_t U16(const uint8_t* p) {
+  return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+int16_t I16(const uint8_t* p) {
+  return static_cast<int16_t>(U16(p));
+}
 uint32_t U32(const uint8_t* p) {
   return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
-int32_t I32(const uint8_t* p) { return static_cast<int32_t>(U32(p)); }
+int32_t I32(const uint8_t* p) {
+  return static_cast<int32_t>(U32(p));
+}
 
-[[noreturn]] void Invalid() { throw EInvalidGraphic(kMetafileInvalidText); }
+[[noreturn]] void Invalid() {
+  throw EInvalidGraphic(kMetafileInvalidText);
+}
 
 bool LooksEnhanced(const uint8_t* p, int64_t size) {
   return size > 100 && U32(p) == kEmrHeader && std::memcmp(p + 40, " EMF", 4) == 0;
@@ -44,7 +52,8 @@ int64_t CheckEnhanced(const uint8_t* p, int64_t size, int32_t& width, int32_t& h
   const int64_t header_size = U32(p + 4);
   const int64_t total = U32(p + 48);
   if (total > size) throw EReadError(kStreamReadErrorText);
-  if (header_size < kEnhancedHeaderMinimum || header_size % 4 != 0 || header_size > total) Invalid();
+  if (header_size < kEnhancedHeaderMinimum || header_size % 4 != 0 || header_size > total)
+    Invalid();
   const int64_t description_chars = U32(p + 60);
   const int64_t description_at = U32(p + 64);
   if (description_chars != 0 &&
@@ -103,8 +112,10 @@ void CheckPlaceable(const uint8_t* p, int64_t size, int32_t& width, int32_t& hei
     at += length;
   }
   if (!ended && at != body_size) Invalid();
-  width = ToPixels(static_cast<double>(I16(p + 10)) - I16(p + 6), static_cast<double>(units_per_inch));
-  height = ToPixels(static_cast<double>(I16(p + 12)) - I16(p + 8), static_cast<double>(units_per_inch));
+  width =
+      ToPixels(static_cast<double>(I16(p + 10)) - I16(p + 6), static_cast<double>(units_per_inch));
+  height =
+      ToPixels(static_cast<double>(I16(p + 12)) - I16(p + 8), static_cast<double>(units_per_inch));
 }
 
 }  // namespace

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 #include <cstring>
+#include <numbers>
 #include <optional>
 #include <vector>
 
@@ -140,10 +140,17 @@ class TPlayer {
     if (index >= objects_.size() || !objects_[index]) return;
     const TGdiObject& object = *objects_[index];
     switch (object.kind) {
-      case TGdiObject::kPen: state_.pen = object.pen; break;
-      case TGdiObject::kBrush: state_.brush = object.brush; break;
-      case TGdiObject::kFont: state_.font = object.font; break;
-      case TGdiObject::kOther: break;
+      case TGdiObject::kPen:
+        state_.pen = object.pen;
+        break;
+      case TGdiObject::kBrush:
+        state_.brush = object.brush;
+        break;
+      case TGdiObject::kFont:
+        state_.font = object.font;
+        break;
+      case TGdiObject::kOther:
+        break;
     }
   }
   void SelectStock(uint32_t which) {
@@ -179,17 +186,28 @@ class TPlayer {
     }
     double sx = 1, sy = 1;
     switch (state_.map_mode) {
-      case 2: sx = 0.1, sy = -0.1; break;        // 0.1 mm
-      case 3: sx = 0.01, sy = -0.01; break;      // 0.01 mm
-      case 4: sx = 0.254, sy = -0.254; break;    // 0.01 inch
-      case 5: sx = 0.0254, sy = -0.0254; break;  // 0.001 inch
-      case 6: sx = 25.4 / 1440, sy = -25.4 / 1440; break;  // twips
+      case 2:
+        sx = 0.1, sy = -0.1;
+        break;  // 0.1 mm
+      case 3:
+        sx = 0.01, sy = -0.01;
+        break;  // 0.01 mm
+      case 4:
+        sx = 0.254, sy = -0.254;
+        break;  // 0.01 inch
+      case 5:
+        sx = 0.0254, sy = -0.0254;
+        break;  // 0.001 inch
+      case 6:
+        sx = 25.4 / 1440, sy = -25.4 / 1440;
+        break;  // twips
       case 7:
       case 8:
         sx = state_.win_ext.x() != 0 ? state_.vp_ext.x() / state_.win_ext.x() : 1;
         sy = state_.win_ext.y() != 0 ? state_.vp_ext.y() / state_.win_ext.y() : 1;
         break;
-      default: break;
+      default:
+        break;
     }
     if (state_.map_mode >= 2 && state_.map_mode <= 6) {
       sx *= pixels_per_mm_x_;
@@ -249,7 +267,8 @@ class TPlayer {
     if (from_position) state_.position = curve.currentPosition();
     if (in_path_) {
       PathMoveOrLine(all[0]);
-      for (qsizetype i = 1; i + 2 < all.size(); i += 3) path_.cubicTo(all[i], all[i + 1], all[i + 2]);
+      for (qsizetype i = 1; i + 2 < all.size(); i += 3)
+        path_.cubicTo(all[i], all[i + 1], all[i + 2]);
       return;
     }
     Prepare(false);
@@ -346,8 +365,8 @@ class TPlayer {
     if (height > 4096) height = 4096;
     QFont font(state_.font.face.isEmpty() ? QStringLiteral("Sans Serif") : state_.font.face);
     // A positive height is the cell height; the characters are about 80% of it.
-    font.setPixelSize(std::max(1, static_cast<int>(std::lround(
-                                      state_.font.height > 0 ? height * 0.8 : height))));
+    font.setPixelSize(
+        std::max(1, static_cast<int>(std::lround(state_.font.height > 0 ? height * 0.8 : height))));
     font.setWeight(static_cast<QFont::Weight>(std::clamp(state_.font.weight, 100, 900)));
     font.setItalic(state_.font.italic);
     font.setUnderline(state_.font.underline);
@@ -356,14 +375,24 @@ class TPlayer {
     const double width = metrics.horizontalAdvance(text);
     QPointF at = transform.map(p);
     switch (state_.text_align & kTextAlignHorizontal) {
-      case 2: at.rx() -= width; break;
-      case 6: at.rx() -= width / 2; break;
-      default: break;
+      case 2:
+        at.rx() -= width;
+        break;
+      case 6:
+        at.rx() -= width / 2;
+        break;
+      default:
+        break;
     }
     switch (state_.text_align & kTextAlignVertical) {
-      case 0: at.ry() += metrics.ascent(); break;
-      case 8: at.ry() -= metrics.descent(); break;
-      default: break;
+      case 0:
+        at.ry() += metrics.ascent();
+        break;
+      case 8:
+        at.ry() -= metrics.descent();
+        break;
+      default:
+        break;
     }
     painter_.resetTransform();
     if (state_.bk_opaque) {
@@ -393,29 +422,44 @@ class TPlayer {
     QPen pen(state_.pen.color);
     pen.setWidthF(state_.pen.width > 0 ? state_.pen.width : 0);
     switch (style) {
-      case 1: pen.setStyle(Qt::DashLine); break;
-      case 2: pen.setStyle(Qt::DotLine); break;
-      case 3: pen.setStyle(Qt::DashDotLine); break;
-      case 4: pen.setStyle(Qt::DashDotDotLine); break;
-      default: break;
+      case 1:
+        pen.setStyle(Qt::DashLine);
+        break;
+      case 2:
+        pen.setStyle(Qt::DotLine);
+        break;
+      case 3:
+        pen.setStyle(Qt::DashDotLine);
+        break;
+      case 4:
+        pen.setStyle(Qt::DashDotDotLine);
+        break;
+      default:
+        break;
     }
     const uint32_t cap = state_.pen.style & 0xF00;
     pen.setCapStyle(cap == 0x100 ? Qt::SquareCap : cap == 0x200 ? Qt::FlatCap : Qt::RoundCap);
     const uint32_t join = state_.pen.style & 0xF000;
-    pen.setJoinStyle(join == 0x1000 ? Qt::BevelJoin : join == 0x2000 ? Qt::MiterJoin : Qt::RoundJoin);
+    pen.setJoinStyle(join == 0x1000   ? Qt::BevelJoin
+                     : join == 0x2000 ? Qt::MiterJoin
+                                      : Qt::RoundJoin);
     return pen;
   }
   QBrush Brush() const {
     switch (state_.brush.style) {
-      case 0: return QBrush(state_.brush.color);
-      case 1: return QBrush(Qt::NoBrush);
+      case 0:
+        return QBrush(state_.brush.color);
+      case 1:
+        return QBrush(Qt::NoBrush);
       case 2: {
-        static const Qt::BrushStyle kHatches[] = {Qt::HorPattern, Qt::VerPattern, Qt::FDiagPattern,
-                                                  Qt::BDiagPattern, Qt::CrossPattern,
-                                                  Qt::DiagCrossPattern};
-        return QBrush(state_.brush.color, kHatches[state_.brush.hatch < 6 ? state_.brush.hatch : 0]);
+        static const Qt::BrushStyle kHatches[] = {Qt::HorPattern,   Qt::VerPattern,
+                                                  Qt::FDiagPattern, Qt::BDiagPattern,
+                                                  Qt::CrossPattern, Qt::DiagCrossPattern};
+        return QBrush(state_.brush.color,
+                      kHatches[state_.brush.hatch < 6 ? state_.brush.hatch : 0]);
       }
-      default: return QBrush(Qt::gray, Qt::Dense4Pattern);  // pattern brushes
+      default:
+        return QBrush(Qt::gray, Qt::Dense4Pattern);  // pattern brushes
     }
   }
   void Prepare(bool fill) {
@@ -553,42 +597,77 @@ QString Utf16Text(const TRecord& r, int64_t at, int64_t chars) {
 void PlayEmfRecord(TPlayer& player, uint32_t type, const TRecord& r) {
   TDcState& s = player.State();
   switch (type) {
-    case 2: case 85:  // poly bezier
+    case 2:
+    case 85:  // poly bezier
       if (auto p = EmfPoly(r, type == 85)) player.Bezier(*p, false);
       break;
-    case 3: case 86:  // polygon
+    case 3:
+    case 86:  // polygon
       if (auto p = EmfPoly(r, type == 86)) player.Polygons({*p});
       break;
-    case 4: case 87:  // polyline
+    case 4:
+    case 87:  // polyline
       if (auto p = EmfPoly(r, type == 87)) player.Polyline(*p);
       break;
-    case 5: case 88:  // poly bezier to
+    case 5:
+    case 88:  // poly bezier to
       if (auto p = EmfPoly(r, type == 88)) player.Bezier(*p, true);
       break;
-    case 6: case 89:  // polyline to
+    case 6:
+    case 89:  // polyline to
       if (auto p = EmfPoly(r, type == 89)) player.PolylineTo(*p);
       break;
-    case 7: case 90:  // poly polyline
+    case 7:
+    case 90:  // poly polyline
       if (auto p = EmfPolyPoly(r, type == 90))
         for (const QPolygonF& line : *p) player.Polyline(line);
       break;
-    case 8: case 91:  // poly polygon
+    case 8:
+    case 91:  // poly polygon
       if (auto p = EmfPolyPoly(r, type == 91)) player.Polygons(*p);
       break;
-    case 9: s.win_ext = QPointF(r.I32(8), r.I32(12)); break;
-    case 10: s.win_org = QPointF(r.I32(8), r.I32(12)); break;
-    case 11: s.vp_ext = QPointF(r.I32(8), r.I32(12)); break;
-    case 12: s.vp_org = QPointF(r.I32(8), r.I32(12)); break;
-    case 15: player.Pixel(QPointF(r.I32(8), r.I32(12)), ColorRef(r.U32(16))); break;
-    case 17: s.map_mode = r.U32(8); break;
-    case 18: s.bk_opaque = r.U32(8) == 2; break;
-    case 19: s.fill_rule = r.U32(8) == 2 ? Qt::WindingFill : Qt::OddEvenFill; break;
-    case 22: s.text_align = r.U32(8); break;
-    case 24: s.text_color = ColorRef(r.U32(8)); break;
-    case 25: s.bk_color = ColorRef(r.U32(8)); break;
-    case 27: player.MoveTo(QPointF(r.I32(8), r.I32(12))); break;
-    case 33: player.SaveDC(); break;
-    case 34: player.RestoreDC(r.I32(8)); break;
+    case 9:
+      s.win_ext = QPointF(r.I32(8), r.I32(12));
+      break;
+    case 10:
+      s.win_org = QPointF(r.I32(8), r.I32(12));
+      break;
+    case 11:
+      s.vp_ext = QPointF(r.I32(8), r.I32(12));
+      break;
+    case 12:
+      s.vp_org = QPointF(r.I32(8), r.I32(12));
+      break;
+    case 15:
+      player.Pixel(QPointF(r.I32(8), r.I32(12)), ColorRef(r.U32(16)));
+      break;
+    case 17:
+      s.map_mode = r.U32(8);
+      break;
+    case 18:
+      s.bk_opaque = r.U32(8) == 2;
+      break;
+    case 19:
+      s.fill_rule = r.U32(8) == 2 ? Qt::WindingFill : Qt::OddEvenFill;
+      break;
+    case 22:
+      s.text_align = r.U32(8);
+      break;
+    case 24:
+      s.text_color = ColorRef(r.U32(8));
+      break;
+    case 25:
+      s.bk_color = ColorRef(r.U32(8));
+      break;
+    case 27:
+      player.MoveTo(QPointF(r.I32(8), r.I32(12)));
+      break;
+    case 33:
+      player.SaveDC();
+      break;
+    case 34:
+      player.RestoreDC(r.I32(8));
+      break;
     case 35:
       if (r.Has(8, 24))
         s.world = QTransform(r.F32(8), r.F32(12), r.F32(16), r.F32(20), r.F32(24), r.F32(28));
@@ -597,18 +676,32 @@ void PlayEmfRecord(TPlayer& player, uint32_t type, const TRecord& r) {
       if (!r.Has(8, 28)) break;
       const QTransform x(r.F32(8), r.F32(12), r.F32(16), r.F32(20), r.F32(24), r.F32(28));
       switch (r.U32(32)) {
-        case 1: s.world = QTransform(); break;
-        case 2: s.world = x * s.world; break;
-        case 3: s.world = s.world * x; break;
-        case 4: s.world = x; break;
-        default: break;
+        case 1:
+          s.world = QTransform();
+          break;
+        case 2:
+          s.world = x * s.world;
+          break;
+        case 3:
+          s.world = s.world * x;
+          break;
+        case 4:
+          s.world = x;
+          break;
+        default:
+          break;
       }
       break;
     }
-    case 37: player.SelectObject(r.U32(8)); break;
+    case 37:
+      player.SelectObject(r.U32(8));
+      break;
     case 38: {  // create pen
       if (!r.Has(8, 20)) break;
-      TGdiObject pen{TGdiObject::kPen, {r.U32(12), static_cast<double>(r.I32(16)), ColorRef(r.U32(24))}, {}, {}};
+      TGdiObject pen{TGdiObject::kPen,
+                     {r.U32(12), static_cast<double>(r.I32(16)), ColorRef(r.U32(24))},
+                     {},
+                     {}};
       player.SetObject(r.U32(8), pen);
       break;
     }
@@ -626,7 +719,8 @@ void PlayEmfRecord(TPlayer& player, uint32_t type, const TRecord& r) {
       player.SetObject(r.U32(8), brush);
       break;
     }
-    case 93: case 94:  // pattern brushes: a slot, drawn as a plain pattern
+    case 93:
+    case 94:  // pattern brushes: a slot, drawn as a plain pattern
       player.SetObject(r.U32(8), TGdiObject{TGdiObject::kBrush, {}, {3, Qt::gray, 0}, {}});
       break;
     case 49:  // palette
@@ -646,30 +740,60 @@ void PlayEmfRecord(TPlayer& player, uint32_t type, const TRecord& r) {
       player.SetObject(r.U32(8), font);
       break;
     }
-    case 40: player.DeleteObject(r.U32(8)); break;
-    case 42: player.Ellipse(EmfRect(r, 8)); break;
-    case 43: player.Rectangle(EmfRect(r, 8)); break;
-    case 44: player.RoundRect(EmfRect(r, 8), QSizeF(r.I32(24), r.I32(28))); break;
-    case 45: case 46: case 47:
-      player.ArcShape(type == 45 ? 0 : type == 46 ? 1 : 2, EmfRect(r, 8),
-                      QPointF(r.I32(24), r.I32(28)), QPointF(r.I32(32), r.I32(36)));
+    case 40:
+      player.DeleteObject(r.U32(8));
       break;
-    case 54: player.LineTo(QPointF(r.I32(8), r.I32(12))); break;
-    case 59: player.BeginPath(); break;
-    case 60: player.EndPath(); break;
-    case 61: player.CloseFigure(); break;
-    case 62: player.FinishPath(true, false); break;
-    case 63: player.FinishPath(true, true); break;
-    case 64: player.FinishPath(false, true); break;
-    case 68: player.EndPath(); break;  // abort path
-    case 83: case 84: {  // text, 8-bit or UTF-16
+    case 42:
+      player.Ellipse(EmfRect(r, 8));
+      break;
+    case 43:
+      player.Rectangle(EmfRect(r, 8));
+      break;
+    case 44:
+      player.RoundRect(EmfRect(r, 8), QSizeF(r.I32(24), r.I32(28)));
+      break;
+    case 45:
+    case 46:
+    case 47:
+      player.ArcShape(type == 45   ? 0
+                      : type == 46 ? 1
+                                   : 2,
+                      EmfRect(r, 8), QPointF(r.I32(24), r.I32(28)), QPointF(r.I32(32), r.I32(36)));
+      break;
+    case 54:
+      player.LineTo(QPointF(r.I32(8), r.I32(12)));
+      break;
+    case 59:
+      player.BeginPath();
+      break;
+    case 60:
+      player.EndPath();
+      break;
+    case 61:
+      player.CloseFigure();
+      break;
+    case 62:
+      player.FinishPath(true, false);
+      break;
+    case 63:
+      player.FinishPath(true, true);
+      break;
+    case 64:
+      player.FinishPath(false, true);
+      break;
+    case 68:
+      player.EndPath();
+      break;  // abort path
+    case 83:
+    case 84: {  // text, 8-bit or UTF-16
       const int64_t chars = r.U32(44);
       const int64_t at = r.U32(48);
       QString text;
       if (type == 84) {
         text = Utf16Text(r, at, chars);
       } else if (chars > 0 && r.Has(at, chars)) {
-        text = QString::fromLatin1(reinterpret_cast<const char*>(r.At(at)), static_cast<qsizetype>(chars));
+        text = QString::fromLatin1(reinterpret_cast<const char*>(r.At(at)),
+                                   static_cast<qsizetype>(chars));
       }
       player.Text(QPointF(r.I32(36), r.I32(40)), text);
       break;
@@ -681,7 +805,8 @@ void PlayEmfRecord(TPlayer& player, uint32_t type, const TRecord& r) {
                    DibSource(image, r.I32(32), r.I32(36), r.I32(40), r.I32(44)));
       break;
     }
-    default: break;  // clipping, palettes, comments (EMF+ included) and the rest
+    default:
+      break;  // clipping, palettes, comments (EMF+ included) and the rest
   }
 }
 
@@ -696,18 +821,37 @@ void PlayWmfRecord(TPlayer& player, uint16_t function, const TRecord& r) {
   };
   const auto colour = [&](int i) { return ColorRef(r.U32(6 + 2 * i)); };
   switch (function) {
-    case 0x020B: s.win_org = point(0); break;
-    case 0x020C: s.win_ext = point(0); break;
-    case 0x0102: s.bk_opaque = r.U16(6) == 2; break;
-    case 0x0201: s.bk_color = colour(0); break;
-    case 0x0209: s.text_color = colour(0); break;
-    case 0x0106: s.fill_rule = r.U16(6) == 2 ? Qt::WindingFill : Qt::OddEvenFill; break;
-    case 0x012E: s.text_align = r.U16(6); break;
-    case 0x001E: player.SaveDC(); break;
-    case 0x0127: player.RestoreDC(p(0)); break;
+    case 0x020B:
+      s.win_org = point(0);
+      break;
+    case 0x020C:
+      s.win_ext = point(0);
+      break;
+    case 0x0102:
+      s.bk_opaque = r.U16(6) == 2;
+      break;
+    case 0x0201:
+      s.bk_color = colour(0);
+      break;
+    case 0x0209:
+      s.text_color = colour(0);
+      break;
+    case 0x0106:
+      s.fill_rule = r.U16(6) == 2 ? Qt::WindingFill : Qt::OddEvenFill;
+      break;
+    case 0x012E:
+      s.text_align = r.U16(6);
+      break;
+    case 0x001E:
+      player.SaveDC();
+      break;
+    case 0x0127:
+      player.RestoreDC(p(0));
+      break;
     case 0x02FA: {  // pen: style, width (x, y), colour
       if (!r.Has(6, 10)) break;
-      player.AddObject(TGdiObject{TGdiObject::kPen, {r.U16(6), static_cast<double>(p(1)), colour(3)}, {}, {}});
+      player.AddObject(
+          TGdiObject{TGdiObject::kPen, {r.U16(6), static_cast<double>(p(1)), colour(3)}, {}, {}});
       break;
     }
     case 0x02FC: {  // brush: style, colour, hatch
@@ -724,28 +868,51 @@ void PlayWmfRecord(TPlayer& player, uint16_t function, const TRecord& r) {
       font.font.underline = r.U8(17) != 0;
       font.font.strike_out = r.U8(18) != 0;
       QByteArray face;
-      for (int64_t i = 24; i < r.Size() && i < 24 + 32 && r.U8(i) != 0; ++i) face.append(static_cast<char>(r.U8(i)));
+      for (int64_t i = 24; i < r.Size() && i < 24 + 32 && r.U8(i) != 0; ++i)
+        face.append(static_cast<char>(r.U8(i)));
       font.font.face = QString::fromLatin1(face);
       player.AddObject(font);
       break;
     }
-    case 0x00F7: case 0x0142: case 0x01F9: case 0x06FF:  // palette, pattern brushes, region
+    case 0x00F7:
+    case 0x0142:
+    case 0x01F9:
+    case 0x06FF:  // palette, pattern brushes, region
       player.AddObject(function == 0x00F7 || function == 0x06FF
                            ? TGdiObject{}
                            : TGdiObject{TGdiObject::kBrush, {}, {3, Qt::gray, 0}, {}});
       break;
-    case 0x012D: player.SelectObject(r.U16(6)); break;
-    case 0x01F0: player.DeleteObject(r.U16(6)); break;
-    case 0x0214: player.MoveTo(point(0)); break;
-    case 0x0213: player.LineTo(point(0)); break;
-    case 0x041B: player.Rectangle(box(0)); break;
-    case 0x0418: player.Ellipse(box(0)); break;
-    case 0x061C: player.RoundRect(box(2), QSizeF(p(1), p(0))); break;
-    case 0x0817: case 0x0830: case 0x081A:
-      player.ArcShape(function == 0x0817 ? 0 : function == 0x0830 ? 1 : 2, box(4), point(2),
-                      point(0));
+    case 0x012D:
+      player.SelectObject(r.U16(6));
       break;
-    case 0x0324: case 0x0325: {  // polygon, polyline
+    case 0x01F0:
+      player.DeleteObject(r.U16(6));
+      break;
+    case 0x0214:
+      player.MoveTo(point(0));
+      break;
+    case 0x0213:
+      player.LineTo(point(0));
+      break;
+    case 0x041B:
+      player.Rectangle(box(0));
+      break;
+    case 0x0418:
+      player.Ellipse(box(0));
+      break;
+    case 0x061C:
+      player.RoundRect(box(2), QSizeF(p(1), p(0)));
+      break;
+    case 0x0817:
+    case 0x0830:
+    case 0x081A:
+      player.ArcShape(function == 0x0817   ? 0
+                      : function == 0x0830 ? 1
+                                           : 2,
+                      box(4), point(2), point(0));
+      break;
+    case 0x0324:
+    case 0x0325: {  // polygon, polyline
       const int64_t count = r.U16(6);
       if (!r.Has(8, count * 4)) break;
       const QPolygonF points = Points16(r, 8, count);
@@ -774,7 +941,8 @@ void PlayWmfRecord(TPlayer& player, uint16_t function, const TRecord& r) {
       const int64_t length = r.U16(6);
       const int64_t padded = (length + 1) & ~int64_t{1};
       if (!r.Has(8, padded + 4)) break;
-      const QString text = QString::fromLatin1(reinterpret_cast<const char*>(r.At(8)), static_cast<qsizetype>(length));
+      const QString text = QString::fromLatin1(reinterpret_cast<const char*>(r.At(8)),
+                                               static_cast<qsizetype>(length));
       player.Text(QPointF(r.I16(8 + padded + 2), r.I16(8 + padded)), text);
       break;
     }
@@ -783,14 +951,16 @@ void PlayWmfRecord(TPlayer& player, uint16_t function, const TRecord& r) {
       const uint16_t options = r.U16(12);
       const int64_t at = (options & 0x0006) ? 22 : 14;
       if (!r.Has(at, length)) break;
-      const QString text = QString::fromLatin1(reinterpret_cast<const char*>(r.At(at)), static_cast<qsizetype>(length));
+      const QString text = QString::fromLatin1(reinterpret_cast<const char*>(r.At(at)),
+                                               static_cast<qsizetype>(length));
       player.Text(point(0), text);
       break;
     }
     case 0x0F43: {  // stretch DIB: rop, usage, source h w y x, dest h w y x, DIB
       const int64_t dib = 6 + 4 + 2 + 16;
       const QImage image = DibFromPacked(r, dib);
-      player.Image(image, QRectF(p(10), p(9), p(8), p(7)), DibSource(image, p(6), p(5), p(4), p(3)));
+      player.Image(image, QRectF(p(10), p(9), p(8), p(7)),
+                   DibSource(image, p(6), p(5), p(4), p(3)));
       break;
     }
     case 0x0B41: {  // DIB stretch blit: rop, source h w y x, dest h w y x, DIB
@@ -799,7 +969,8 @@ void PlayWmfRecord(TPlayer& player, uint16_t function, const TRecord& r) {
       player.Image(image, QRectF(p(9), p(8), p(7), p(6)), DibSource(image, p(5), p(4), p(3), p(2)));
       break;
     }
-    default: break;
+    default:
+      break;
   }
 }
 
@@ -821,10 +992,10 @@ void PlayEnhancedMetafile(QPainter& painter, const uint8_t* data, int64_t size,
                    QPointF(header.I32(16) + 1.0, header.I32(20) + 1.0));
   }
   if (frame.width() <= 0 || frame.height() <= 0) return;
-  const QTransform device = QTransform::fromTranslate(-frame.left(), -frame.top()) *
-                            QTransform::fromScale(target.width() / frame.width(),
-                                                  target.height() / frame.height()) *
-                            QTransform::fromTranslate(target.left(), target.top());
+  const QTransform device =
+      QTransform::fromTranslate(-frame.left(), -frame.top()) *
+      QTransform::fromScale(target.width() / frame.width(), target.height() / frame.height()) *
+      QTransform::fromTranslate(target.left(), target.top());
   painter.save();
   painter.setClipRect(target, Qt::IntersectClip);
   painter.setRenderHint(QPainter::Antialiasing, false);
@@ -843,8 +1014,8 @@ void PlayEnhancedMetafile(QPainter& painter, const uint8_t* data, int64_t size,
   painter.restore();
 }
 
-void PlayWindowsMetafile(QPainter& painter, const uint8_t* data, int64_t size,
-                         const QRectF& bounds, const QRectF& target) {
+void PlayWindowsMetafile(QPainter& painter, const uint8_t* data, int64_t size, const QRectF& bounds,
+                         const QRectF& target) {
   const TRecord header(data, size);
   if (size < 18 || target.isEmpty()) return;
   painter.save();

@@ -19,7 +19,7 @@ void PlayEnhancedMetafile(QPainter& painter, const uint8_t* data, int64_t size,
 // Plays a Windows metafile (`data` starts with its 18-byte header, after the
 // placeable header). The metafile's window, initially `bounds` (logical units),
 // is mapped onto `target`.
-void PlayWindowsMetafile(QPainter& painter, const uint8_t* data, int64_t size,
-                         const QRectF& bounds, const QRectF& target);
+void PlayWindowsMetafile(QPainter& painter, const uint8_t* data, int64_t size, const QRectF& bounds,
+                         const QRectF& target);
 
 }  // namespace qv

@@ -42,8 +42,7 @@ void TPNGPicture::ReadFromStream(TStream& stream) {
   QByteArray bytes(static_cast<qsizetype>(count), Qt::Uninitialized);
   stream.ReadBuffer(bytes.data(), count);
   int status = 0;
-  QImage image =
-      ReadPngBytes(reinterpret_cast<const uint8_t*>(bytes.constData()), count, status);
+  QImage image = ReadPngBytes(reinterpret_cast<const uint8_t*>(bytes.constData()), count, status);
   if (image.isNull()) throw EPNGError(Format(kPNGErrorText, status));
   bytes_ = std::move(bytes);
   image_ = std::move(image);

@@ -63,7 +63,8 @@ const std::map<std::string, std::string>& ExpectedFailures() {
 
 std::vector<std::string> CorpusFiles(const char* folder) {
   std::vector<std::string> files;
-  const QStringList names = QDir(QString::fromStdString(Corpus(folder))).entryList(QDir::Files, QDir::Name);
+  const QStringList names =
+      QDir(QString::fromStdString(Corpus(folder))).entryList(QDir::Files, QDir::Name);
   for (const QString& name : names) files.push_back(std::string(folder) + "/" + name.toStdString());
   return files;
 }
@@ -182,7 +183,8 @@ TEST_F(PictureTest, IconMasksMakePixelsTransparent) {
   icon.ReadFromFile(Corpus("ico/pil-hopper_mask.ico"));
   int clear = 0, solid = 0;
   for (int y = 0; y < icon.Height(); ++y)
-    for (int x = 0; x < icon.Width(); ++x) (qAlpha(icon.Image().pixel(x, y)) == 0 ? clear : solid)++;
+    for (int x = 0; x < icon.Width(); ++x)
+      (qAlpha(icon.Image().pixel(x, y)) == 0 ? clear : solid)++;
   EXPECT_GT(clear, 0);
   EXPECT_GT(solid, 0);
 }

@@ -58,19 +58,37 @@ TEST(LyingHeaders, Bitmaps) {
       {"info header cut", cut(30), kReadError},
       {"pixels cut", cut(14 + 40 + 12), kReadError},
       {"not BM", with([](auto& b) { b[1] = 'A'; }), "EInvalidGraphic: Bitmap image is not valid"},
-      {"header size 41", with([](auto& b) { Put32(b, 14, 41); }), "EInvalidGraphic: Bitmap image is not valid"},
-      {"header size 4 GB", with([](auto& b) { Put32(b, 14, 0xFFFFFFFFu); }), "EInvalidGraphic: Bitmap image is not valid"},
-      {"zero width", with([](auto& b) { Put32(b, 18, 0); }), "EInvalidGraphic: Bitmap image is not valid"},
-      {"zero height", with([](auto& b) { Put32(b, 22, 0); }), "EInvalidGraphic: Bitmap image is not valid"},
+      {"header size 41", with([](auto& b) { Put32(b, 14, 41); }),
+       "EInvalidGraphic: Bitmap image is not valid"},
+      {"header size 4 GB", with([](auto& b) { Put32(b, 14, 0xFFFFFFFFu); }),
+       "EInvalidGraphic: Bitmap image is not valid"},
+      {"zero width", with([](auto& b) { Put32(b, 18, 0); }),
+       "EInvalidGraphic: Bitmap image is not valid"},
+      {"zero height", with([](auto& b) { Put32(b, 22, 0); }),
+       "EInvalidGraphic: Bitmap image is not valid"},
       {"most negative height", with([](auto& b) { Put32(b, 22, 0x80000000u); }), kReadError},
       {"huge width", with([](auto& b) { Put32(b, 18, 0x7FFFFFFFu); }), kReadError},
-      {"huge both", with([](auto& b) { Put32(b, 18, 0x7FFFFFFFu); Put32(b, 22, 0x7FFFFFFFu); }), kReadError},
+      {"huge both", with([](auto& b) {
+         Put32(b, 18, 0x7FFFFFFFu);
+         Put32(b, 22, 0x7FFFFFFFu);
+       }),
+       kReadError},
       {"palette of 4 G colours", with([](auto& b) { Put32(b, 46, 0xFFFFFFFFu); }), kReadError},
       {"pixels past the end", with([](auto& b) { Put32(b, 10, 0xFFFFFFF0u); }), kReadError},
-      {"pixels inside the header", with([](auto& b) { Put32(b, 10, 20); }), "EInvalidGraphic: Bitmap image is not valid"},
-      {"compression 9", with([](auto& b) { Put32(b, 30, 9); }), "EInvalidGraphic: Bitmap image is not valid"},
+      {"pixels inside the header", with([](auto& b) { Put32(b, 10, 20); }),
+       "EInvalidGraphic: Bitmap image is not valid"},
+      {"compression 9", with([](auto& b) { Put32(b, 30, 9); }),
+       "EInvalidGraphic: Bitmap image is not valid"},
       // Compressed rows say nothing about the size: the budget stops it before Qt allocates.
-      {"RLE 40000 x 40000", with([](auto& b) { Put16(b, 28, 8); Put32(b, 30, 1); Put32(b, 18, 40000); Put32(b, 22, 40000); Put32(b, 10, 54 + 1024); b.resize(54 + 1024 + 4, 0); }), kOutOfMemory},
+      {"RLE 40000 x 40000", with([](auto& b) {
+         Put16(b, 28, 8);
+         Put32(b, 30, 1);
+         Put32(b, 18, 40000);
+         Put32(b, 22, 40000);
+         Put32(b, 10, 54 + 1024);
+         b.resize(54 + 1024 + 4, 0);
+       }),
+       kOutOfMemory},
   };
   for (const auto& c : cases) EXPECT_EQ(ReadOutcome<TBitmap>(c.bytes), c.outcome) << c.what;
 
@@ -216,8 +234,16 @@ TEST(LyingHeaders, Metafiles) {
       {"enhanced, record of 0 bytes", emf([](auto& b) { Put32(b, 92, 0); }), invalid},
       {"enhanced, record past the end", emf([](auto& b) { Put32(b, 92, 4000); }), invalid},
       {"enhanced, no end record", emf([](auto& b) { Put32(b, 112, 43); }), invalid},
-      {"enhanced, description of 2 G characters", emf([](auto& b) { Put32(b, 60, 0x7FFFFFFFu); Put32(b, 64, 88); }), invalid},
-      {"enhanced, only 100 bytes", emf([](auto& b) { b.resize(100); Put32(b, 48, 100); }), invalid},
+      {"enhanced, description of 2 G characters", emf([](auto& b) {
+         Put32(b, 60, 0x7FFFFFFFu);
+         Put32(b, 64, 88);
+       }),
+       invalid},
+      {"enhanced, only 100 bytes", emf([](auto& b) {
+         b.resize(100);
+         Put32(b, 48, 100);
+       }),
+       invalid},
       {"placeable, wrong key", wmf([](auto& b) { b[0] ^= 1; }), invalid},
       {"placeable, wrong checksum", wmf([](auto& b) { b[20] ^= 1; }), invalid},
       {"placeable, 21 bytes", wmf([](auto& b) { b.resize(21); }), invalid},
@@ -245,18 +271,20 @@ TEST(LyingHeaders, MetafileRecordsThatLieAreSkipped) {
   const QImage box = testing::Render(21, 21, 0xFF00FF00u, [&](TCanvas& canvas) {
     metafile.DrawInto(canvas, TRect{0, 0, 21, 21});
   });
-  EXPECT_EQ(box.pixel(10, 10), qRgb(255, 255, 255)) << "the rectangle, white with the default brush";
+  EXPECT_EQ(box.pixel(10, 10), qRgb(255, 255, 255))
+      << "the rectangle, white with the default brush";
 }
 
 TEST(LyingHeaders, PngOverTheBudgetIsOutOfMemory) {
   testing::EnsureGuiApplication();
   // Signature and an IHDR of 60000 x 60000 (CRC left wrong: the size is refused first).
-  std::vector<uint8_t> b = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13,
-                            'I', 'H', 'D', 'R', 0, 0, 0xEA, 0x60, 0, 0, 0xEA, 0x60,
-                            8, 2, 0, 0, 0, 0, 0, 0, 0};
+  std::vector<uint8_t> b = {0x89, 'P',  'N', 'G', '\r', '\n', 0x1A, '\n', 0,    0, 0,
+                            13,   'I',  'H', 'D', 'R',  0,    0,    0xEA, 0x60, 0, 0,
+                            0xEA, 0x60, 8,   2,   0,    0,    0,    0,    0,    0, 0};
   const std::string outcome = ReadOutcome<TPNGPicture>(b);
   EXPECT_TRUE(outcome == kOutOfMemory || outcome.rfind("EPNGError", 0) == 0) << outcome;
-  EXPECT_EQ(ReadOutcome<TPNGPicture>({}).rfind("EPNGError: Invalid operation in GDI+ (Code: ", 0), 0u);
+  EXPECT_EQ(ReadOutcome<TPNGPicture>({}).rfind("EPNGError: Invalid operation in GDI+ (Code: ", 0),
+            0u);
 }
 
 }  // namespace

@@ -1,9 +1,9 @@
 // The picture box's rules: stretched to the whole area, icons unscaled at the
 // top left, metafiles one pixel short at right and bottom, nothing without a
 // picture, the transparency rule and repaint requests.
+#include "graphics/picture_box.h"
 #include "graphics/bitmap.h"
 #include "graphics/icon.h"
-#include "graphics/picture_box.h"
 #include "pictures_test_support.h"
 
 namespace qv {

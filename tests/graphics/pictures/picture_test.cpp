@@ -65,12 +65,20 @@ TEST_F(PictureTest, LookupIgnoresCaseAndTheLastRegistrationWins) {
     const char* extension;
     const TGraphicClass* expected;
   } cases[] = {
-      {"bmp", &GraphicClassOf<TBitmap>()}, {"BMP", &GraphicClassOf<TBitmap>()},
-      {"Ico", &GraphicClassOf<TIcon>()},   {"EMF", &GraphicClassOf<TMetafile>()},
-      {"png", &GraphicClassOf<TPNGPicture>()}, {"gif", nullptr}, {"tif", nullptr},
-      {"tiff", nullptr}, {"", nullptr}, {".bmp", nullptr}, {"bmp ", nullptr},
+      {"bmp", &GraphicClassOf<TBitmap>()},
+      {"BMP", &GraphicClassOf<TBitmap>()},
+      {"Ico", &GraphicClassOf<TIcon>()},
+      {"EMF", &GraphicClassOf<TMetafile>()},
+      {"png", &GraphicClassOf<TPNGPicture>()},
+      {"gif", nullptr},
+      {"tif", nullptr},
+      {"tiff", nullptr},
+      {"", nullptr},
+      {".bmp", nullptr},
+      {"bmp ", nullptr},
   };
-  for (const auto& c : cases) EXPECT_EQ(list.FindByExtension(c.extension), c.expected) << c.extension;
+  for (const auto& c : cases)
+    EXPECT_EQ(list.FindByExtension(c.extension), c.expected) << c.extension;
 
   list.RegisterPictureFormat("BMP", "Marked", GraphicClassOf<TMarkedBitmap>());
   EXPECT_EQ(list.Entries().back().FileExtension, "bmp") << "stored lower-cased";
@@ -93,8 +101,9 @@ TEST_F(PictureTest, UnregisteringAClassTakesItsDescendantsAndLeavesOthers) {
 
 TEST_F(PictureTest, DialogFilterComesFromTheSameEntries) {
   TFileFormatsList list;
-  EXPECT_EQ(list.DialogFilter(&GraphicClassOf<TMetafile>()),
-            "All (*.wmf;*.emf)|*.wmf;*.emf|Metafiles (*.wmf)|*.wmf|Enhanced Metafiles (*.emf)|*.emf|");
+  EXPECT_EQ(
+      list.DialogFilter(&GraphicClassOf<TMetafile>()),
+      "All (*.wmf;*.emf)|*.wmf;*.emf|Metafiles (*.wmf)|*.wmf|Enhanced Metafiles (*.emf)|*.emf|");
   EXPECT_NE(list.DialogFilter().find("Bitmaps (*.bmp)|*.bmp|"), std::string::npos);
 }
 
@@ -103,10 +112,12 @@ TEST_F(PictureTest, ExtensionIsWhatFollowsTheLastDotOfTheLastPathElement) {
     const char* name;
     const char* extension;
   } cases[] = {
-      {"photo.JPG", "JPG"},     {"/tmp/a.b/photo.jpeg", "jpeg"}, {"my.dir/picture", ""},
-      {"name.", ""},            {"x.jpg.bak", "bak"},            {"C:\\my.dir\\picture", ""},
-      {"d:picture", ""},        {"a.b:c", ""},                   {".bmp", "bmp"},
-      {"", ""},                 {"noextension", ""},
+      {"photo.JPG", "JPG"},   {"/tmp/a.b/photo.jpeg", "jpeg"},
+      {"my.dir/picture", ""}, {"name.", ""},
+      {"x.jpg.bak", "bak"},   {"C:\\my.dir\\picture", ""},
+      {"d:picture", ""},      {"a.b:c", ""},
+      {".bmp", "bmp"},        {"", ""},
+      {"noextension", ""},
   };
   for (const auto& c : cases) EXPECT_EQ(TPicture::FileExtension(c.name), c.extension) << c.name;
 }
@@ -117,7 +128,8 @@ TEST_F(PictureTest, FailedLoadsKeepThePreviousPicture) {
   const std::string base = dir.path().toStdString();
   testing::WriteFile(base + "/x.jpg.bak", {1, 2, 3});
   testing::WriteFile(base + "/plain", {1, 2, 3});
-  testing::WriteFile(base + "/bad.bmp", {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 99, 0, 0, 0});
+  testing::WriteFile(base + "/bad.bmp",
+                     {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 99, 0, 0, 0});
   const struct {
     std::string name;
     std::string error;
@@ -195,10 +207,12 @@ TEST_F(PictureTest, CopiesAreIndependentAndEmptiesFollowTheSource) {
   EXPECT_NE(copy.HeldGraphic(), source.HeldGraphic()) << "a copy, not the same picture";
   EXPECT_EQ(copy.Width(), 127);
   source.OpenPictureFile(Corpus("ico/pil-hopper.ico"));
-  EXPECT_STREQ(copy.HeldGraphic()->ClassName(), "TBitmap") << "the copy does not follow later loads";
+  EXPECT_STREQ(copy.HeldGraphic()->ClassName(), "TBitmap")
+      << "the copy does not follow later loads";
   EXPECT_EQ(copy.Width(), 127);
 
-  for (const char* file : {"ico/pil-python.ico", "png/pngsuite-basn6a08.png", "metafile/gdip-test.emf"}) {
+  for (const char* file :
+       {"ico/pil-python.ico", "png/pngsuite-basn6a08.png", "metafile/gdip-test.emf"}) {
     source.OpenPictureFile(Corpus(file));
     copy.AssignFrom(source.HeldGraphic());
     EXPECT_STREQ(copy.HeldGraphic()->ClassName(), source.HeldGraphic()->ClassName());
