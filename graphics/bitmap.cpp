@@ -6,6 +6,7 @@
 #include "base/exceptions.h"
 #include "base/streams.h"
 #include "graphics/canvas.h"
+#include "graphics/dib_reader.h"
 
 namespace qv {
 
@@ -181,13 +182,12 @@ void TBitmap::ReadFromStream(TStream& stream) {
     AssignImage(QImage());
     return;
   }
+  // No BMP within the pixel budget is this big; refuse before buffering it.
   if (count > kMaxBitmapBytes + (int64_t{1} << 20)) RaiseOutOfMemory();
   QByteArray bytes(static_cast<qsizetype>(count), Qt::Uninitialized);
   stream.ReadBuffer(bytes.data(), count);
-  if (count < 14 || bytes[0] != 'B' || bytes[1] != 'M') throw EInvalidGraphic(kBitmapInvalidText);
-  QImage image;
-  if (!image.loadFromData(bytes, "BMP")) throw EInvalidGraphic(kBitmapInvalidText);
-  AssignImage(image);
+  AssignImage(
+      ReadBmpFile(reinterpret_cast<const uint8_t*>(bytes.constData()), count, kBitmapInvalidText));
 }
 
 TClipboardData TBitmap::ToDIB() const {

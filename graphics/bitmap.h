@@ -67,8 +67,11 @@ class TBitmap : public TGraphic {
   void SetHeight(int32_t height) override { SetSize(width_, height); }
   void SetPaletteHandle(TPaletteHandle palette) override { SetPalette(std::move(palette)); }
   void SetWidth(int32_t width) override { SetSize(width, height_); }
-  // An empty stream gives an empty bitmap; otherwise the data must start with
-  // "BM", else EInvalidGraphic "Bitmap image is not valid".
+  // A BMP file from the position to the end. An empty stream gives an empty
+  // bitmap; data not starting with "BM", or with headers that make no sense,
+  // fails with EInvalidGraphic "Bitmap image is not valid"; data shorter than
+  // its headers announce, with EReadError "Stream read error"; a picture over
+  // the pixel budget, with EOutOfMemory. On failure the bitmap is unchanged.
   void ReadFromStream(TStream& stream) override;
   // Writes a BMP file (file header and ToDIB()); an empty bitmap writes nothing.
   void WriteToStream(TStream& stream) override;

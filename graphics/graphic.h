@@ -35,18 +35,21 @@ using TClipboardFormat = uint16_t;
 inline constexpr TClipboardFormat kClipboardDIB = 8;  // device-independent bitmap
 using TClipboardData = std::vector<uint8_t>;
 
-// A picture class as a value: its name and a way to make an empty picture of
-// it (the format registry makes pictures from a class alone).
+// A picture class as a value: its name, a way to make an empty picture of it
+// (the format registry makes pictures from a class alone), and a test whether a
+// picture is of this class or of a class derived from it.
 struct TGraphicClass {
   const char* Name;
   std::unique_ptr<TGraphic> (*Create)();
+  bool (*Includes)(const TGraphic& picture);
 };
 
 // The class record of picture class T (one object per class, so records compare by address).
 template <class T>
 const TGraphicClass& GraphicClassOf() {
-  static const TGraphicClass record{T::kClassName,
-                                    [] { return std::unique_ptr<TGraphic>(new T()); }};
+  static const TGraphicClass record{
+      T::kClassName, [] { return std::unique_ptr<TGraphic>(new T()); },
+      [](const TGraphic& picture) { return dynamic_cast<const T*>(&picture) != nullptr; }};
   return record;
 }
 
