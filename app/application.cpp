@@ -119,6 +119,15 @@ void ReportUnhandledError(std::exception_ptr error) noexcept {
   }
 }
 
+void ReportUnhandledErrorLater(std::exception_ptr error) noexcept {
+  QCoreApplication* core = QCoreApplication::instance();
+  if (core == nullptr) {
+    ReportUnhandledError(error);
+    return;
+  }
+  QMetaObject::invokeMethod(core, [error] { ReportUnhandledError(error); }, Qt::QueuedConnection);
+}
+
 TApplication::TApplication(const std::string& program_path) : app_title_(AppTitleFromPath(program_path)) {
   hidden_window_ = std::make_unique<THiddenAppWindow>(app_title_);
   if (QScreen* screen = QGuiApplication::primaryScreen()) hidden_window_->move(screen->geometry().center());

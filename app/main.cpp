@@ -6,6 +6,7 @@
 #include "app/application.h"
 #include "app/unit1.h"
 #include "base/platform.h"
+#include "conversion/jpeg_registration.h"
 #include "conversion/jpeg_settings.h"
 #include "conversion/ui_handoff.h"
 
@@ -21,6 +22,7 @@ int main(int argc, char** argv) {
     // The modules' start-up steps.
     application = std::make_unique<qv::TApplication>(qv::ExecutablePath());
     qv::SetUiThread();
+    qv::RegisterJPEGFormats();  // after the built-in formats, so JPEG comes last
     qv::ApplyScreenDepthRule();
 
     // The main sequence.
@@ -40,6 +42,7 @@ int main(int argc, char** argv) {
     qv::TApplication::ShowFatalErrorBox(std::current_exception());
     exit_code = 1;
   }
+  qv::UnregisterJPEGFormats();
   application.reset();
   return exit_code;
 }
