@@ -120,6 +120,15 @@ void ReportUnhandledError(std::exception_ptr error) noexcept {
   }
 }
 
+void ReportUnhandledErrorLater(std::exception_ptr error) noexcept {
+  QCoreApplication* core = QCoreApplication::instance();
+  if (core == nullptr) {
+    ReportUnhandledError(error);
+    return;
+  }
+  QMetaObject::invokeMethod(core, [error] { ReportUnhandledError(error); }, Qt::QueuedConnection);
+}
+
 TApplication::TApplication(const std::string& program_path) : app_title_(AppTitleFromPath(program_path)) {
   // Every window, and the desktop's task list, shows the program's icon.
   QApplication::setWindowIcon(ApplicationIcon());

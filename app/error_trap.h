@@ -11,6 +11,10 @@ namespace qv {
 // there is no application object).
 void ReportUnhandledError(std::exception_ptr error) noexcept;
 
+// The same, once the current event is handled: for places such as painting
+// where a modal box must not open.
+void ReportUnhandledErrorLater(std::exception_ptr error) noexcept;
+
 template <class F>
 void Trapped(F&& fn) noexcept {
   try {

@@ -1,13 +1,30 @@
 #include "app/image_box.h"
 
+#include <QPainter>
+
 #include "app/error_trap.h"
+#include "graphics/canvas.h"
 
 namespace qv {
 
-TImage::TImage(QWidget* parent) : QWidget(parent) { setFocusPolicy(Qt::NoFocus); }
+TImage::TImage(QWidget* parent) : QWidget(parent) {
+  setFocusPolicy(Qt::NoFocus);
+  box_.OnRepaint = [this] {
+    setAttribute(Qt::WA_OpaquePaintEvent, box_.Opaque());
+    update();
+  };
+}
 
 void TImage::paintEvent(QPaintEvent*) {
-  Trapped([] {});
+  // A box opens no dialog while it paints: an error (a picture that fails to
+  // decode) is shown once painting is over.
+  try {
+    QPainter painter(this);
+    TCanvas canvas(painter);
+    box_.Paint(canvas, TRect{0, 0, width(), height()});
+  } catch (...) {
+    ReportUnhandledErrorLater(std::current_exception());
+  }
 }
 
 }  // namespace qv

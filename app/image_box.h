@@ -1,8 +1,10 @@
-// A picture box: shows the picture of its container stretched to its whole
-// area; an empty box draws nothing, so its parent's background shows.
+// A picture box: its container's picture stretched to the whole client area;
+// an empty box draws nothing, so the parent's background shows.
 #pragma once
 
 #include <QWidget>
+
+#include "graphics/picture_box.h"
 
 namespace qv {
 
@@ -11,8 +13,13 @@ class TImage : public QWidget {
  public:
   explicit TImage(QWidget* parent);
 
+  TPicture& Picture() { return box_.Picture(); }
+
  protected:
   void paintEvent(QPaintEvent* event) override;
+
+ private:
+  TPictureBox box_;
 };
 
 }  // namespace qv

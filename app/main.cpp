@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
     // The modules' start-up steps.
     application = std::make_unique<qv::TApplication>(qv::ExecutablePath());
     qv::SetUiThread();
-    qv::RegisterJPEGFormats();  // after the built-in formats, so "jpeg" and "jpg" come last
+    qv::RegisterJPEGFormats();  // after the built-in formats, so JPEG comes last
     qv::ApplyScreenDepthRule();
 
     // The main sequence.

@@ -12,11 +12,16 @@
 #include "app/image_box.h"
 #include "app/image_list.h"
 #include "app/memo.h"
+#include "app/message_box.h"
+#include "app/open_dialog.h"
 #include "app/panel.h"
 #include "app/status_bar.h"
 #include "app/tool_button.h"
 #include "app/toolbar.h"
 #include "conversion/id_thread_component.h"
+#include "conversion/jpeg_image.h"
+#include "conversion/picture_hex.h"
+#include "conversion/ui_handoff.h"
 
 namespace qv {
 namespace {
@@ -52,6 +57,7 @@ TForm1::TForm1(QWidget* owner) : QWidget(owner) {
   if (text_height != kReferenceTextHeight) scale_ = static_cast<double>(text_height) / kReferenceTextHeight;
   setFixedSize(Scaled(0, 0, kClientWidth, kClientHeight).size());
 
+  OpenDialog1 = std::make_unique<TOpenDialog>(this);
   ImageList1 = std::make_unique<TImageList>();
 
   Memo1 = new TMemo(this);
@@ -109,6 +115,7 @@ TForm1::~TForm1() {
   delete Panel1;      // with Image1
   delete Memo1;
   ImageList1.reset();
+  OpenDialog1.reset();
 }
 
 QRect TForm1::Scaled(int left, int top, int width, int height) const {
@@ -159,14 +166,46 @@ void TForm1::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
-void TForm1::RzToolButton1Click() {}
+void TForm1::RzToolButton1Click() {
+  OpenDialog1->Filter = QString::fromUtf8("图片 (*.jpg)|*.jpg|");
+  if (!OpenDialog1->Execute()) return;
+  Image1->Picture().OpenPictureFile(OpenDialog1->FileName);
+}
 
-void TForm1::RzToolButton2Click() {}
+void TForm1::RzToolButton2Click() {
+  if (Image1->Picture().HeldGraphic() != nullptr) {
+    IdThreadComponent1->StartWorker();
+    return;
+  }
+  const QString text = QString::fromUtf8("请选择图片！");
+  const QString caption = QString::fromUtf8("提示");
+  if (TApplication* application = TApplication::Instance()) {
+    application->ShowAppMessageBox(text, caption, MB_OK | MB_ICONWARNING);
+  } else {
+    MessageBoxPresenter()(this, text, caption, MB_OK | MB_ICONWARNING);
+  }
+}
 
-void TForm1::RzToolButton3Click() {}
+void TForm1::RzToolButton3Click() {
+  const auto restored = std::make_unique<TJPEGImage>();
+  HexToJPEG(Memo1->Text(), *restored);
+  Image2->Picture().AssignFrom(restored.get());
+}
 
 void TForm1::RzToolButton4Click() { close(); }
 
-void TForm1::IdThreadComponent1Run(TIdThreadComponent&) {}
+// Runs on the worker thread; everything that touches the window is handed to
+// the UI thread. A failure ends the run silently (the component records it).
+void TForm1::IdThreadComponent1Run(TIdThreadComponent& sender) {
+  auto picture = std::make_unique<TJPEGImage>();
+  RunOnUiThread([this] { StatusBar1->SetPanelText(QString::fromUtf8("正在转换请等待....")); });
+  RunOnUiThread([this, &picture] { picture->AssignFrom(&Image1->Picture()); });
+  std::string text;
+  JPEGToHex(*picture, text);
+  RunOnUiThread([this, &text] { Memo1->SetText(std::move(text)); });
+  picture.reset();
+  RunOnUiThread([this] { StatusBar1->SetPanelText(QString::fromUtf8("图片转换完成")); });
+  sender.StopWorker();
+}
 
 }  // namespace qv

@@ -11,6 +11,7 @@ class TImage;
 class TImageList;
 class TIdThreadComponent;
 class TMemo;
+class TOpenDialog;
 class TPanel;
 class TRzSpacer;
 class TRzToolButton;
@@ -43,6 +44,7 @@ class TForm1 : public QWidget {
   TPanel* Panel2 = nullptr;
   TImage* Image2 = nullptr;
   TStatusBar* StatusBar1 = nullptr;
+  std::unique_ptr<TOpenDialog> OpenDialog1;
   std::unique_ptr<TImageList> ImageList1;
   std::unique_ptr<TIdThreadComponent> IdThreadComponent1;
 
