@@ -52,3 +52,24 @@ int TerminationSignalDescriptor();
 void DrainTerminationSignals();
 
 }  // namespace qv
+
+namespace qv {
+
+// Output files. A new file is created exclusively (failing when the name is
+// taken) with the usual permissions less the umask; all return -1 or false
+// with errno set on failure.
+int CreateFileForWriting(const std::string& path);
+// Writes all `count` bytes (retrying short writes); false on an error.
+bool WriteFileFully(int fd, const void* buffer, int64_t count);
+// Closes a written file; false when the system reports a late write error.
+bool CloseWrittenFile(int fd);
+// Renames `from` to `to` in one step, replacing a file of that name.
+bool RenameFileOver(const std::string& from, const std::string& to);
+bool RemoveFile(const std::string& path);
+// Names a file to delete when an interrupt (SIGINT, SIGTERM, SIGHUP) ends the
+// process before KeepOnInterrupt releases it; the signal then ends the process
+// as it would have. A signal the process ignores stays ignored.
+void DeleteOnInterrupt(const std::string& path);
+void KeepOnInterrupt(const std::string& path);
+
+}  // namespace qv

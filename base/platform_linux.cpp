@@ -9,6 +9,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -60,7 +61,9 @@ std::string CurrentThreadName() {
   return buffer;
 }
 
-uint64_t CurrentThreadId() { return static_cast<uint64_t>(syscall(SYS_gettid)); }
+uint64_t CurrentThreadId() {
+  return static_cast<uint64_t>(syscall(SYS_gettid));
+}
 
 namespace {
 
@@ -96,7 +99,8 @@ int GetThreadPriorityLevel(uint64_t thread_id, int& level) {
 uint32_t TickCount32() {
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
-  const uint64_t ms = static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
+  const uint64_t ms =
+      static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
   return static_cast<uint32_t>(ms);
 }
 
@@ -187,6 +191,104 @@ int TerminationSignalDescriptor() {
 void DrainTerminationSignals() {
   char buffer[64];
   while (g_signal_pipe[0] >= 0 && ::read(g_signal_pipe[0], buffer, sizeof buffer) > 0) {
+  }
+}
+
+}  // namespace qv
+
+#include <atomic>
+
+namespace qv {
+
+int CreateFileForWriting(const std::string& path) {
+  int fd;
+  do {
+    fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+bool WriteFileFully(int fd, const void* buffer, int64_t count) {
+  const char* in = static_cast<const char*>(buffer);
+  while (count > 0) {
+    // Linux moves at most about 2 GiB per call.
+    const size_t piece = static_cast<size_t>(count < (int64_t{1} << 30) ? count : int64_t{1} << 30);
+    const ssize_t n = ::write(fd, in, piece);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n == 0) errno = EIO;
+      return false;
+    }
+    in += n;
+    count -= n;
+  }
+  return true;
+}
+
+bool CloseWrittenFile(int fd) {
+  return ::close(fd) == 0 || errno == EINTR;
+}
+
+bool RenameFileOver(const std::string& from, const std::string& to) {
+  return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool RemoveFile(const std::string& path) {
+  return ::unlink(path.c_str()) == 0;
+}
+
+namespace {
+
+// Paths the interrupt handler deletes. Slots are swapped atomically, so the
+// handler sees either a whole path or none; it only calls unlink.
+constexpr int kInterruptSlots = 8;
+std::atomic<char*> g_delete_on_interrupt[kInterruptSlots];
+static_assert(std::atomic<char*>::is_always_lock_free);
+
+void OnInterrupt(int signal_number) {
+  for (auto& slot : g_delete_on_interrupt) {
+    if (const char* path = slot.load()) ::unlink(path);
+  }
+  // SA_RESETHAND restored the default action; the pending signal ends the
+  // process on return, with the status a shell expects.
+  ::raise(signal_number);
+}
+
+void InstallInterruptHandlers() {
+  static bool installed = false;
+  if (installed) return;
+  installed = true;
+  for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction old {};
+    if (sigaction(signal_number, nullptr, &old) != 0 || old.sa_handler == SIG_IGN) continue;
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND;
+    sigaction(signal_number, &action, nullptr);
+  }
+}
+
+}  // namespace
+
+void DeleteOnInterrupt(const std::string& path) {
+  InstallInterruptHandlers();
+  char* copy = ::strdup(path.c_str());
+  if (copy == nullptr) return;
+  for (auto& slot : g_delete_on_interrupt) {
+    char* expected = nullptr;
+    if (slot.compare_exchange_strong(expected, copy)) return;
+  }
+  std::free(copy);
+}
+
+void KeepOnInterrupt(const std::string& path) {
+  for (auto& slot : g_delete_on_interrupt) {
+    char* held = slot.load();
+    if (held != nullptr && path == held && slot.compare_exchange_strong(held, nullptr)) {
+      std::free(held);
+      return;
+    }
   }
 }
 
