@@ -2,6 +2,7 @@
 // a port to another system replaces this file and nothing else in base/.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -71,5 +72,9 @@ bool RemoveFile(const std::string& path);
 // as it would have. A signal the process ignores stays ignored.
 void DeleteOnInterrupt(const std::string& path);
 void KeepOnInterrupt(const std::string& path);
+
+// Asks for large pages behind a big, freshly allocated block that is about to
+// be filled: one fault per 2 MiB instead of one per 4 KiB. Only a hint.
+void AdviseLargeBlock(void* block, size_t size);
 
 }  // namespace qv

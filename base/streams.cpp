@@ -64,6 +64,8 @@ void TMemoryStream::Realloc(int64_t& capacity) {
   if (static_cast<uint64_t>(capacity) > PhysicalMemoryLimit()) RaiseOutOfMemory();
   void* block = std::realloc(memory_, static_cast<size_t>(capacity));
   if (block == nullptr) RaiseOutOfMemory();
+  // Megabytes of fresh pages cost more in faults than in copying.
+  if (capacity >= kLargeBlock && capacity > capacity_) AdviseLargeBlock(block, static_cast<size_t>(capacity));
   memory_ = static_cast<uint8_t*>(block);
 }
 

@@ -39,6 +39,8 @@ class TStream {
 class TMemoryStream : public TStream {
  public:
   static constexpr int64_t kMemoryDelta = 8192;
+  // Blocks from this size on are backed by large pages where the system can.
+  static constexpr int64_t kLargeBlock = int64_t{4} << 20;
 
   TMemoryStream() = default;
   ~TMemoryStream() override;

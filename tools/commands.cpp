@@ -1,11 +1,13 @@
 #include "tools/commands.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <limits>
-#include <new>
+#include <memory>
 #include <set>
+#include <string_view>
 #include <vector>
 
 #include "base/exceptions.h"
@@ -16,6 +18,7 @@
 #include "conversion/picture_hex.h"
 #include "tools/decode_warnings.h"
 #include "tools/hex_report.h"
+#include "tools/hex_stream.h"
 #include "tools/output_file.h"
 #include "tools/picture_loading.h"
 
@@ -28,44 +31,59 @@ constexpr const char* kStandardInput = "standard input";
 // Hex text longer than this cannot be restored (its length is a 32-bit count).
 constexpr int64_t kMaxTextLength = std::numeric_limits<int32_t>::max();
 
-void AppendRead(std::string& text, int64_t known, const auto& read) {
+// Everything `read` gives, appended to `text`: `known` bytes straight into
+// the block, then whatever else comes (a pipe, a growing file) in pieces, the
+// block doubling so that growing never copies more than it keeps. Text too
+// long to restore fails with "Out of memory" before it is read.
+template <class ReadFunction>
+void ReadAll(int64_t known, const ReadFunction& read, TMemoryStream& text) {
   if (known > kMaxTextLength) RaiseOutOfMemory();
   if (known > 0) {
-    text.resize(static_cast<size_t>(known));
-    text.resize(static_cast<size_t>(read(text.data(), known)));
+    text.SetSize(known);
+    text.SetSize(read(text.Memory(), known));
   }
-  // Whatever else comes (a pipe, a growing file) in pieces.
-  constexpr int64_t kPiece = int64_t{1} << 20;
+  text.SetPosition(text.Size());
+  std::vector<uint8_t> piece(int64_t{1} << 20);
   for (;;) {
-    const size_t at = text.size();
-    if (static_cast<int64_t>(at) > kMaxTextLength) RaiseOutOfMemory();
-    text.resize(at + kPiece);
-    const int64_t n = read(text.data() + at, kPiece);
-    text.resize(at + static_cast<size_t>(n > 0 ? n : 0));
+    const int64_t n = read(piece.data(), static_cast<int64_t>(piece.size()));
     if (n <= 0) break;
+    const int64_t end = text.Size() + n;
+    if (end > kMaxTextLength) RaiseOutOfMemory();
+    if (end > text.Capacity()) text.SetCapacity(std::max(end, 2 * text.Capacity()));
+    text.WriteBuffer(piece.data(), n);
+  }
+  text.SetPosition(0);
+}
+
+void ReadStandardInput(TMemoryStream& text) {
+  ReadAll(
+      0,
+      [](uint8_t* buffer, int64_t count) {
+        return static_cast<int64_t>(std::fread(buffer, 1, static_cast<size_t>(count), stdin));
+      },
+      text);
+  if (std::ferror(stdin)) throw EReadError(kStreamReadErrorText);
+}
+
+void ReadAllOf(TStream& stream, int64_t known, TMemoryStream& text) {
+  ReadAll(
+      known, [&stream](uint8_t* buffer, int64_t count) { return stream.Read(buffer, count); },
+      text);
+}
+
+// The whole text of a file ("-": standard input), as the text box would hold it.
+void ReadWholeText(const std::string& path, TMemoryStream& text) {
+  if (path == "-") {
+    ReadStandardInput(text);
+  } else {
+    TFileStream file(path);
+    ReadAllOf(file, file.Size(), text);
   }
 }
 
-// The whole text of a file ("-": standard input), read as the text box holds it.
-std::string ReadWholeText(const std::string& path) {
-  std::string text;
-  try {
-    if (path == "-") {
-      AppendRead(text, 0, [](char* buffer, int64_t count) {
-        return static_cast<int64_t>(std::fread(buffer, 1, static_cast<size_t>(count), stdin));
-      });
-      if (std::ferror(stdin)) throw EReadError(kStreamReadErrorText);
-    } else {
-      TFileStream file(path);
-      AppendRead(text, file.Size(),
-                 [&file](char* buffer, int64_t count) { return file.Read(buffer, count); });
-    }
-  } catch (const std::bad_alloc&) {
-    RaiseOutOfMemory();
-  } catch (const std::length_error&) {
-    RaiseOutOfMemory();
-  }
-  return text;
+std::string_view TextOf(TMemoryStream& text) {
+  return std::string_view(reinterpret_cast<const char*>(text.Memory()),
+                          static_cast<size_t>(text.Size()));
 }
 
 std::string OutputFor(const TCommandLine& line, const std::string& input) {
@@ -142,15 +160,15 @@ bool CheckPictureFile(const std::string& path) {
 }
 
 bool CheckHexFile(const std::string& path) {
-  std::string text;
+  TMemoryStream text;
   try {
-    text = ReadWholeText(path);
+    ReadWholeText(path, text);
   } catch (...) {
     ReportError(path == "-" ? kStandardInput : path, ErrorText(std::current_exception()));
     return false;
   }
   BeginReport(path == "-" ? kStandardInput : path, "hex text");
-  const THexStop stop = FindHexStop(text);
+  const THexStop stop = FindHexStop(TextOf(text));
   PrintField("length", Format("%lld character%s%s", static_cast<long long>(stop.Length),
                               stop.Length == 1 ? "" : "s",
                               stop.Length % 2 != 0 ? " (odd: the last one is ignored)" : ""));
@@ -170,14 +188,31 @@ bool CheckHexFile(const std::string& path) {
   }
   TJPEGImage picture;
   try {
-    HexToJPEG(text, picture);
+    HexToJPEG(std::string(TextOf(text)), picture);
   } catch (...) {
     PrintField("restores", "no: " + ErrorText(std::current_exception()));
     return false;
   }
-  text = std::string();
+  text.Clear();
   PrintField("restores", "a JPEG picture");
   return ReportJPEGPicture(picture) && sound;
+}
+
+// A warning naming where and why the text stops decoding, read from the text
+// around the stop.
+void ReportStop(const std::string& subject, TStream& text, int64_t length, int64_t pairs_decoded) {
+  const int64_t offset = HexStopWindowOffset(pairs_decoded);
+  std::string window(static_cast<size_t>(std::min(kHexStopWindow, length - offset)), '\0');
+  text.SetPosition(offset);
+  window.resize(static_cast<size_t>(text.Read(window.data(), static_cast<int64_t>(window.size()))));
+  const THexStop stop = DescribeHexStop(window, offset, length, pairs_decoded);
+  const int64_t zeros = stop.PairsWanted - stop.PairsDecoded;
+  ReportError(subject,
+              Format("warning: hex digits stop at offset %lld (line %lld, column %lld), "
+                     "%s \"%s\"; the %lld byte%s from there on are zero (see '%s check')",
+                     static_cast<long long>(stop.Offset), static_cast<long long>(stop.Line),
+                     static_cast<long long>(stop.Column), stop.Reason.c_str(), stop.Run.c_str(),
+                     static_cast<long long>(zeros), zeros == 1 ? "" : "s", kProgramName));
 }
 
 }  // namespace
@@ -222,14 +257,13 @@ int RunToHex(const TCommandLine& line) {
   int status = kExitDone;
   for (size_t i = 0; i < line.Inputs.size(); ++i) {
     try {
-      std::string text;
-      {
-        TJPEGImage picture;
-        LoadJPEGPictureFile(line.Inputs[i], picture);
-        JPEGToHex(picture, text);
-      }
+      TJPEGImage picture;
+      LoadJPEGPictureFile(line.Inputs[i], picture);
+      // The picture writes itself through the codec straight into the file:
+      // the text of JPEGToHex, without a second copy of the bytes or the text.
       TOutputFile output(outputs[i]);
-      output.WriteBuffer(text.data(), static_cast<int64_t>(text.size()));
+      THexEncodingStream hex(output);
+      picture.WriteToStream(hex);
       output.Commit();
     } catch (...) {
       ReportError(line.Inputs[i], ErrorText(std::current_exception()));
@@ -243,23 +277,39 @@ int RunToJPEG(const TCommandLine& line) {
   const std::string input = line.Inputs.empty() ? "-" : line.Inputs[0];
   const std::string subject = input == "-" ? kStandardInput : input;
   try {
-    TJPEGImage picture;
-    {
-      const std::string text = ReadWholeText(input);
-      HexToJPEG(text, picture);
-      // Loaded, but perhaps not with the bytes the text meant: say where it went wrong.
-      const THexStop stop = FindHexStop(text);
-      if (stop.Stopped) {
-        ReportError(
-            subject,
-            Format("warning: hex digits stop at offset %lld (line %lld, column %lld), "
-                   "%s \"%s\"; the %lld byte%s from there on are zero (see '%s check')",
-                   static_cast<long long>(stop.Offset), static_cast<long long>(stop.Line),
-                   static_cast<long long>(stop.Column), stop.Reason.c_str(), stop.Run.c_str(),
-                   static_cast<long long>(stop.PairsWanted - stop.PairsDecoded),
-                   stop.PairsWanted - stop.PairsDecoded == 1 ? "" : "s", kProgramName));
+    // A file is decoded as it is read; standard input and pipes, whose length
+    // is known only at their end, are read whole first.
+    std::unique_ptr<TFileStream> file;
+    TMemoryStream memory;
+    TStream* text = &memory;
+    int64_t length = -1;
+    if (input == "-") {
+      ReadStandardInput(memory);
+    } else {
+      file = std::make_unique<TFileStream>(input);
+      length = file->Size();
+      if (length >= 0) {
+        text = file.get();
+      } else {
+        ReadAllOf(*file, 0, memory);
       }
     }
+    if (length < 0) length = memory.Size();
+    if (length > kMaxTextLength) RaiseOutOfMemory();
+
+    THexDecodingStream bytes(*text, length);
+    TJPEGImage picture;
+    try {
+      picture.ReadFromStream(bytes);
+    } catch (...) {
+      if (bytes.Stopped()) ReportStop(subject, *text, length, bytes.PairsDecoded());
+      throw;
+    }
+    // Loaded, but perhaps not with the bytes the text meant: say where it went wrong.
+    if (bytes.Stopped()) ReportStop(subject, *text, length, bytes.PairsDecoded());
+    file.reset();
+    memory.Clear();
+
     TOutputFile output(line.Output);
     picture.WriteToStream(output);
     output.Commit();

@@ -12,6 +12,8 @@ namespace {
 // Pairs decoded per codec call: big enough for the vector paths, small enough
 // for a buffer on the stack.
 constexpr int32_t kChunkPairs = 16384;
+// Characters shown either side of a stop.
+constexpr int64_t kContext = 12;
 
 std::string ReasonAt(std::string_view text, size_t at) {
   const unsigned char c = static_cast<unsigned char>(text[at]);
@@ -23,21 +25,6 @@ std::string ReasonAt(std::string_view text, size_t at) {
   if (c >= 0x80) return "a character outside ASCII";
   if (c < 0x20 || c == 0x7F) return "a control character";
   return "a character that is not a hex digit";
-}
-
-void LineAndColumn(std::string_view text, size_t at, int64_t& line, int64_t& column) {
-  line = 1;
-  size_t line_start = 0;
-  for (size_t i = 0; i < at; ++i) {
-    if (text[i] == '\n' || (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n'))) {
-      ++line;
-      line_start = i + 1;
-    }
-  }
-  column = 1;
-  for (size_t i = line_start; i < at; ++i) {
-    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) ++column;
-  }
 }
 
 }  // namespace
@@ -82,38 +69,53 @@ std::string EscapeText(std::string_view text) {
 }
 
 THexStop FindHexStop(std::string_view text) {
-  THexStop stop;
-  stop.Length = static_cast<int64_t>(text.size());
-  stop.PairsWanted = stop.Length / 2;
+  const int64_t length = static_cast<int64_t>(text.size());
+  const int64_t wanted = length / 2;
+  int64_t decoded = 0;
   uint8_t bytes[kChunkPairs];
-  while (stop.PairsDecoded < stop.PairsWanted) {
-    const int32_t want =
-        static_cast<int32_t>(std::min<int64_t>(kChunkPairs, stop.PairsWanted - stop.PairsDecoded));
-    const int32_t got = HexTextToBytes(text.data() + 2 * stop.PairsDecoded, bytes, want);
-    stop.PairsDecoded += got;
+  while (decoded < wanted) {
+    const int32_t want = static_cast<int32_t>(std::min<int64_t>(kChunkPairs, wanted - decoded));
+    const int32_t got = HexTextToBytes(text.data() + 2 * decoded, bytes, want);
+    decoded += got;
     if (got < want) break;
   }
-  stop.Stopped = stop.PairsDecoded < stop.PairsWanted;
+  return DescribeHexStop(text, 0, length, decoded);
+}
+
+int64_t HexStopWindowOffset(int64_t pairs_decoded) {
+  return std::max<int64_t>(0, 2 * pairs_decoded - kContext);
+}
+
+THexStop DescribeHexStop(std::string_view window, int64_t window_offset, int64_t length,
+                         int64_t pairs_decoded) {
+  THexStop stop;
+  stop.Length = length;
+  stop.PairsWanted = length / 2;
+  stop.PairsDecoded = pairs_decoded;
+  stop.Stopped = pairs_decoded < stop.PairsWanted;
   if (!stop.Stopped) return stop;
 
-  size_t at = static_cast<size_t>(2 * stop.PairsDecoded);
-  if (IsHexDigit(text[at])) ++at;
-  stop.Offset = static_cast<int64_t>(at);
-  LineAndColumn(text, at, stop.Line, stop.Column);
-  stop.Reason = ReasonAt(text, at);
+  // Positions in the window from here on.
+  size_t at = static_cast<size_t>(2 * pairs_decoded - window_offset);
+  if (IsHexDigit(window[at])) ++at;
+  stop.Offset = window_offset + static_cast<int64_t>(at);
+  stop.Line = 1;
+  stop.Column = stop.Offset + 1;
+  stop.Reason = ReasonAt(window, at);
 
   // A 0x prefix shows with its 0, which the codec took as the pair's first digit.
   const size_t run_start = stop.Reason == "a 0x prefix" ? at - 1 : at;
   size_t run_end = at;
-  while (run_end < text.size() && run_end - run_start < 16 && !IsHexDigit(text[run_end])) ++run_end;
-  stop.Run = EscapeText(text.substr(run_start, run_end - run_start));
-  const size_t before = std::min<size_t>(run_start, 12);
-  const size_t after_end = std::min(text.size(), run_end + 12);
-  std::string head = EscapeText(text.substr(run_start - before, before));
-  if (run_start > before) head = "..." + head;
-  stop.Caret = head.size() + EscapeText(text.substr(run_start, at - run_start)).size();
-  stop.Context = head + stop.Run + EscapeText(text.substr(run_end, after_end - run_end));
-  if (after_end < text.size()) stop.Context += "...";
+  while (run_end < window.size() && run_end - run_start < 16 && !IsHexDigit(window[run_end]))
+    ++run_end;
+  stop.Run = EscapeText(window.substr(run_start, run_end - run_start));
+  const size_t before = std::min<size_t>(run_start, kContext);
+  const size_t after_end = std::min(window.size(), run_end + kContext);
+  std::string head = EscapeText(window.substr(run_start - before, before));
+  if (window_offset + static_cast<int64_t>(run_start - before) > 0) head = "..." + head;
+  stop.Caret = head.size() + EscapeText(window.substr(run_start, at - run_start)).size();
+  stop.Context = head + stop.Run + EscapeText(window.substr(run_end, after_end - run_end));
+  if (window_offset + static_cast<int64_t>(after_end) < length) stop.Context += "...";
   return stop;
 }
 

@@ -14,8 +14,8 @@ struct THexStop {
   int64_t PairsDecoded = 0;  // pairs before the first one holding a non-digit
   bool Stopped = false;      // PairsDecoded < PairsWanted
   // When Stopped: the first character that is not a hex digit, 0-based, and
-  // its line and column (1-based; a line ends at LF, CR LF or a lone CR; the
-  // column counts UTF-8 characters).
+  // its line and column (1-based). Every character before it is a digit, so
+  // it always stands on the first line; the column is Offset + 1.
   int64_t Offset = 0;
   int64_t Line = 0;
   int64_t Column = 0;
@@ -27,6 +27,17 @@ struct THexStop {
 
 // Decodes the text pair by pair with the codec the restore uses.
 THexStop FindHexStop(std::string_view text);
+
+// The stop of a text of `length` characters whose first `pairs_decoded` pairs
+// decode, described from `window`: the characters from `window_offset` on,
+// which must include the stopping pair (a dozen characters either side show
+// in Context).
+THexStop DescribeHexStop(std::string_view window, int64_t window_offset, int64_t length,
+                         int64_t pairs_decoded);
+// Where DescribeHexStop's window starts and how long it is, for a reader that
+// fetches only that part of the text.
+int64_t HexStopWindowOffset(int64_t pairs_decoded);
+inline constexpr int64_t kHexStopWindow = 48;
 
 // Printable ASCII as it is (with \\ and \" escaped); \r, \n, \t, \0 and \xHH
 // for the rest, so that invisible and non-ASCII characters can be seen.
