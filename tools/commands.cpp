@@ -16,6 +16,8 @@
 #include "base/streams.h"
 #include "conversion/jpeg_image.h"
 #include "conversion/picture_hex.h"
+#include "graphics/picture.h"
+#include "graphics/picture_formats.h"
 #include "tools/decode_warnings.h"
 #include "tools/hex_report.h"
 #include "tools/hex_stream.h"
@@ -97,11 +99,11 @@ std::string OutputFor(const TCommandLine& line, const std::string& input) {
 }
 
 // Starts a file's report, a blank line apart from the one before.
-void BeginReport(const std::string& path, const char* kind) {
+void BeginReport(const std::string& path, const std::string& kind) {
   static bool first = true;
   if (!first) std::printf("\n");
   first = false;
-  std::printf("%s: %s\n", path.c_str(), kind);
+  std::printf("%s: %s\n", path.c_str(), kind.c_str());
 }
 
 void PrintField(const char* name, const std::string& value) {
@@ -144,19 +146,35 @@ bool ReportJPEGPicture(TJPEGImage& picture) {
 }
 
 bool CheckPictureFile(const std::string& path) {
-  TJPEGImage picture;
+  TPicture container;
   try {
-    LoadJPEGPictureFile(path, picture);
+    OpenPictureFile(path, container);
   } catch (const EFOpenError& error) {
     ReportError(path, error.Message());
     return false;
   } catch (...) {
-    BeginReport(path, "picture");
+    const TGraphicClass* kind = PictureFormats().FindByExtension(TPicture::FileExtension(path));
+    BeginReport(path, kind == &GraphicClassOf<TJPEGImage>() ? "JPEG picture"
+                                                            : Format("picture (%s)", kind->Name));
     PrintField("loads", "no: " + ErrorText(std::current_exception()));
     return false;
   }
-  BeginReport(path, "JPEG picture");
-  return ReportJPEGPicture(picture);
+  TGraphic* held = container.HeldGraphic();
+  if (auto* jpeg = dynamic_cast<TJPEGImage*>(held)) {
+    BeginReport(path, "JPEG picture");
+    return ReportJPEGPicture(*jpeg);
+  }
+  // Loads in the window, but only a JPEG picture converts.
+  BeginReport(path, Format("picture (%s)", held->ClassName()));
+  PrintField("width", Format("%d", held->Width()));
+  PrintField("height", Format("%d", held->Height()));
+  try {
+    TJPEGImage picture;
+    picture.AssignFrom(&container);
+  } catch (...) {
+    PrintField("to-hex", "no: " + ErrorText(std::current_exception()));
+  }
+  return false;
 }
 
 bool CheckHexFile(const std::string& path) {

@@ -1,11 +1,13 @@
 // quorvane-hex: the command-line companion of the window, on the same codec,
 // JPEG picture and conversions.
+#include <QtGlobal>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "tools/command_line.h"
 #include "tools/commands.h"
+#include "tools/picture_loading.h"
 
 #ifndef QUORVANE_VERSION
 #define QUORVANE_VERSION "0"
@@ -30,6 +32,10 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "Try '%s --help' for more information.\n", qv::kProgramName);
       return qv::kExitUsage;
     }
+    // The image readers' own complaints would muddle the program's messages;
+    // a picture that cannot be read says so through its error.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    qv::RegisterPictureFormats();
     switch (line.Command) {
       case qv::TCommand::ToHex:
         return qv::RunToHex(line);
