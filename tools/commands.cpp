@@ -130,18 +130,25 @@ bool ReportJPEGPicture(TJPEGImage& picture) {
   } catch (...) {
     // The picture's own decode is the verdict; this one only looks for warnings.
   }
-  if (warnings.EndsEarly) {
+  const int32_t others =
+      warnings.Count - (warnings.NoEndMarker ? 1 : 0) - (warnings.CutShort ? 1 : 0);
+  const std::string also =
+      others > 0 ? Format(", past %d corrupt-data warning%s", others, others == 1 ? "" : "s") : "";
+  if (warnings.CutShort) {
     PrintField("decodes",
                "damaged: the data ends before the picture is complete, and the rest "
-               "is filled in");
+               "is filled in" +
+                   also);
     return false;
   }
-  if (warnings.Count > 0) {
-    PrintField("decodes", Format("yes, past %d corrupt-data warning%s", warnings.Count,
-                                 warnings.Count == 1 ? "" : "s"));
-  } else {
-    PrintField("decodes", "yes");
+  if (warnings.NoEndMarker) {
+    PrintField("decodes",
+               "incomplete: the data ends without an end-of-image marker, so the file "
+               "may be cut short" +
+                   also);
+    return false;
   }
+  PrintField("decodes", "yes" + also);
   return true;
 }
 

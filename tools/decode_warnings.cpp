@@ -12,7 +12,17 @@ void CountWarning(j_common_ptr cinfo, int level) {
   if (level >= 0) return;  // trace messages
   auto* warnings = static_cast<TDecodeWarnings*>(cinfo->client_data);
   ++warnings->Count;
-  if (cinfo->err->msg_code == JWRN_JPEG_EOF) warnings->EndsEarly = true;
+  switch (cinfo->err->msg_code) {
+    case JWRN_JPEG_EOF:
+      warnings->NoEndMarker = true;
+      break;
+    case JWRN_HIT_MARKER:
+      // After the inserted end marker: the decoder wanted data that is not there.
+      if (warnings->NoEndMarker) warnings->CutShort = true;
+      break;
+    default:
+      break;
+  }
 }
 
 }  // namespace

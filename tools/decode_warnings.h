@@ -8,8 +8,14 @@
 namespace qv {
 
 struct TDecodeWarnings {
-  int32_t Count = 0;       // every warning of the decode
-  bool EndsEarly = false;  // the data ran out before the picture was complete
+  int32_t Count = 0;  // every warning of the decode
+  // The data ran out before an end-of-image marker. A file cut short always
+  // does this; so does a complete one that only lacks the marker.
+  bool NoEndMarker = false;
+  // ... and the decoder still wanted picture data then: rows were filled in.
+  // (Arithmetic-coded and progressive pictures cut between scans give no
+  // such sign.)
+  bool CutShort = false;
 };
 
 // Decodes the JPEG bytes once more, with the picture's source and decoder
