@@ -1,6 +1,10 @@
 #include "app/message_box.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QShortcut>
 
 namespace qv {
 
@@ -27,6 +31,16 @@ int ShowQtMessageBox(QWidget* owner, const QString& text, const QString& caption
     case MB_YESNO: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
     default: box.setStandardButtons(QMessageBox::Ok); break;
   }
+  // Ctrl+C copies the box as text, in the layout desktop users know from
+  // other systems' message boxes (handy for bug reports).
+  auto* copy = new QShortcut(QKeySequence::Copy, &box);
+  QObject::connect(copy, &QShortcut::activated, &box, [&box] {
+    const QString rule = QStringLiteral("---------------------------\n");
+    QString buttons;
+    for (QAbstractButton* button : box.buttons()) buttons += button->text().remove(u'&') + QStringLiteral("   ");
+    QGuiApplication::clipboard()->setText(rule + box.windowTitle() + u'\n' + rule + box.text() + u'\n' + rule +
+                                          buttons + u'\n' + rule);
+  });
   switch (box.exec()) {
     case QMessageBox::Cancel: return IDCANCEL;
     case QMessageBox::Yes: return IDYES;

@@ -1,3 +1,4 @@
+#include <atomic>
 #include "conversion/jpeg_codec.h"
 
 #include <algorithm>
@@ -63,10 +64,13 @@ void CallFromLibrary(j_common_ptr cinfo, Call&& call) {
 
 // --- progress monitor --------------------------------------------------------
 
+std::atomic<TProgressClock> g_progress_clock{nullptr};
+
 void ProgressMonitor(j_common_ptr cinfo) {
   auto* progress = reinterpret_cast<TProgressRecord*>(cinfo->progress);
   if (progress == nullptr || progress->owner == nullptr) return;
-  const uint32_t now = TickCount32();
+  const TProgressClock clock = g_progress_clock.load();
+  const uint32_t now = clock != nullptr ? clock() : TickCount32();
   // Unsigned difference: a wrapped counter counts as elapsed.
   if (now - progress->last_tick < 500) return;
   const uint32_t previous_tick = progress->last_tick;
@@ -314,5 +318,7 @@ void EncodeBGR(const uint8_t* pixels, int64_t stride, int32_t width, int32_t hei
   alive = false;
   jpeg_destroy_compress(&c.cinfo);
 }
+
+void SetProgressClock(TProgressClock clock) { g_progress_clock.store(clock); }
 
 }  // namespace qv::jpeg

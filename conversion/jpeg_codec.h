@@ -101,6 +101,11 @@ struct THeaderFacts {
 // Fails with EJPEG as TDecoder::Run does.
 THeaderFacts ReadHeader(const uint8_t* bytes, size_t size);
 
+// The millisecond clock of the progress monitor (TickCount32 unless replaced;
+// tests replace it to get notices without a slow decode). null restores it.
+using TProgressClock = uint32_t (*)();
+void SetProgressClock(TProgressClock clock);
+
 // Encodes 24-bit blue-green-red rows (row 0 on top, `stride` bytes apart) as a
 // baseline JFIF at `quality` and writes it at `out`'s position in 4096-byte
 // pieces. Progress notices go to `owner` when given.

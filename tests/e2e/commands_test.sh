@@ -50,7 +50,7 @@ paste_lower_hex_of() {
   od -An -v -tx1 "$1" | tr -d ' \n' | xclip -selection clipboard
   # shellcheck disable=SC2086
   click_at $MEMO_POINT
-  xdotool key --window "$MAIN_WINDOW" ctrl+a ctrl+v
+  xdotool key ctrl+a ctrl+v
   press_button "$BUTTON_TO_PICTURE"
 }
 paste_lower_hex_of "$CORPUS/jpeg/good/ljt-testimggray.jpg"

@@ -17,7 +17,7 @@ press_button "$BUTTON_TO_HEX"
 # The window answers during the run: the open dialog comes up and goes away.
 press_button "$BUTTON_OPEN"
 wait_for "the open dialog during the run" other_window
-xdotool key --window "$(other_window)" Escape
+xdotool key Escape
 wait_for "the dialog to close" bash -c "! xdotool search --onlyvisible --name . | grep -vx '$MAIN_WINDOW' | grep -q ."
 
 deadline=$((SECONDS + E2E_TIMEOUT))

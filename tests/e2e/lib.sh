@@ -97,6 +97,8 @@ visible_window() {
   return 1
 }
 
+no_visible_window() { ! visible_window "$1" >/dev/null; }
+
 # A visible window other than the main one (a box or a dialog); prints its id.
 other_window() {
   local id
@@ -110,7 +112,7 @@ other_window() {
 box_text() {
   xdotool windowactivate --sync "$1" >/dev/null 2>&1 || true
   printf '' | xclip -selection clipboard
-  xdotool key --window "$1" ctrl+c
+  xdotool key ctrl+c
   wait_for "the box text on the clipboard" bash -c "xclip -o -selection clipboard 2>/dev/null | grep -q ."
   xclip -o -selection clipboard
 }
@@ -123,16 +125,18 @@ expect_box() {
   local shown
   shown=$(box_text "$box")
   grep -qF -- "$text" <<<"$shown" || fail "box '$caption' says: $shown (expected: $text)"
-  xdotool key --window "$box" Return
-  wait_for "the box to close" bash -c "! xdotool search --onlyvisible --name '^$caption\$' >/dev/null 2>&1 || [ \"\$(xdotool search --onlyvisible --name '^$caption\$' | wc -l)\" = 0 ]"
+  xdotool key Return
+  wait_for "the box to close" no_visible_window "$caption"
 }
 
-# The whole text of the text box, read back through the clipboard.
+# The whole text of the text box (never empty in these tests), read back
+# through the clipboard once the program has taken it over.
 memo_text() {
   # shellcheck disable=SC2086
   click_at $MEMO_POINT
   printf '' | xclip -selection clipboard
-  xdotool key --window "$MAIN_WINDOW" ctrl+a ctrl+c
+  xdotool key ctrl+a ctrl+c
+  wait_for "the text on the clipboard" bash -c "xclip -o -selection clipboard 2>/dev/null | head -c 1 | grep -q ."
   xclip -o -selection clipboard 2>/dev/null
 }
 
@@ -143,9 +147,9 @@ open_file() {
   local dialog
   dialog=$(other_window)
   xdotool windowactivate --sync "$dialog" >/dev/null 2>&1 || true
-  xdotool key --window "$dialog" ctrl+a
-  xdotool type --window "$dialog" --delay 2 "$1"
-  xdotool key --window "$dialog" Return
+  xdotool key ctrl+a
+  xdotool type --delay 2 "$1"
+  xdotool key Return
   wait_for "the open dialog to close" bash -c "! xdotool search --onlyvisible --name . | grep -qx '$dialog'"
 }
 

