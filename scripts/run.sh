@@ -1,23 +1,43 @@
 #!/usr/bin/env bash
-# Starts the program; without a display, runs it under Xvfb and saves a screenshot.
+# Starts the program. Without a display it runs a demo under Xvfb instead:
+# opens a picture we render ourselves, converts it to hex and back, and saves
+# a screenshot and the hex text.
 set -euo pipefail
 build=${1:-build}
-exe="$build/bin/quorvane"
+exe="$(cd "$build" && pwd)/bin/quorvane"
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
   exec "$exe"
 fi
-out="$build/demo"
+
+out="$(cd "$build" && pwd)/demo"
 mkdir -p "$out"
-echo "No display: starting the program under Xvfb."
-xvfb-run -a -s "-screen 0 1280x800x24" bash -c "
-  '$exe' & pid=\$!
-  for i in \$(seq 1 100); do
-    xdotool search --name . >/dev/null 2>&1 && break
-    sleep 0.1
-  done
-  sleep 1
-  import -window root '$out/screenshot.png'
-  kill \$pid 2>/dev/null || true
-  wait \$pid 2>/dev/null || true
-"
+echo "No display: running the demo under Xvfb."
+export QUORVANE="$exe"
+here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=../tests/e2e/lib.sh
+source "$here/../tests/e2e/lib.sh"
+bash "$here/make-sample.sh" "$out/sample.jpg"
+start_display
+start_app
+open_file "$out/sample.jpg"
+press_button "$BUTTON_TO_HEX"
+expected=$(od -An -v -tx1 "$out/sample.jpg" | tr -d ' \n' | tr a-f A-F)
+deadline=$((SECONDS + E2E_TIMEOUT))
+until [ "$(memo_text)" = "$expected" ]; do
+  [ $SECONDS -lt $deadline ] || fail "the hex text did not arrive"
+  sleep 0.2
+done
+memo_text >"$out/sample.hex"
+press_button "$BUTTON_TO_PICTURE"
+has_picture() { awk -v s="$(region_stats 587x537+328+36)" 'BEGIN { split(s, a, " "); exit !(a[2] > 0.05) }'; }
+wait_for "the restored picture" has_picture
+# Put the caret back at the start so the first lines of hex show.
+# shellcheck disable=SC2086
+click_at $MEMO_POINT
+xdotool key ctrl+Home
+screenshot "$out/screenshot.png"
+press_button "$BUTTON_EXIT"
+wait_app_exit
+echo "Picture:    $out/sample.jpg"
+echo "Hex text:   $out/sample.hex ($(stat -c %s "$out/sample.hex") characters)"
 echo "Screenshot: $out/screenshot.png"
