@@ -21,15 +21,10 @@ start_display
 start_app
 open_file "$out/sample.jpg"
 press_button "$BUTTON_TO_HEX"
-expected=$(od -An -v -tx1 "$out/sample.jpg" | tr -d ' \n' | tr a-f A-F)
-deadline=$((SECONDS + E2E_TIMEOUT))
-until [ "$(memo_text)" = "$expected" ]; do
-  [ $SECONDS -lt $deadline ] || fail "the hex text did not arrive"
-  sleep 0.2
-done
+expected=$(upper_hex_of "$out/sample.jpg")
+wait_memo_text "$expected"
 memo_text >"$out/sample.hex"
 press_button "$BUTTON_TO_PICTURE"
-has_picture() { awk -v s="$(region_stats 587x537+328+36)" 'BEGIN { split(s, a, " "); exit !(a[2] > 0.05) }'; }
 wait_for "the restored picture" has_picture
 # Put the caret back at the start so the first lines of hex show.
 # shellcheck disable=SC2086

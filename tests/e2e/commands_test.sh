@@ -28,36 +28,31 @@ expect_box "$TITLE" "JPEG error #53."
 picture="$CORPUS/jpeg/good/ljt-testorig.jpg"
 open_file "$picture"
 press_button "$BUTTON_TO_HEX"
-expected=$(od -An -v -tx1 "$picture" | tr -d ' \n' | tr a-f A-F)
-deadline=$((SECONDS + E2E_TIMEOUT))
-until [ "$(memo_text)" = "$expected" ]; do
-  [ $SECONDS -lt $deadline ] || fail "the text box does not hold the file's bytes as hex"
-  sleep 0.2
-done
+expected=$(upper_hex_of "$picture")
+wait_memo_text "$expected"
 screenshot "$WORK/converted.png"
 status=$(region_stats 900x15+2+584)
 awk -v s="$status" 'BEGIN { split(s, a, " "); exit !(a[2] > 0.01) }' || fail "the status bar shows no text"
 
 press_button "$BUTTON_TO_PICTURE"
-has_picture() { awk -v s="$(region_stats 587x537+328+36)" 'BEGIN { split(s, a, " "); exit !(a[2] > 0.05) }'; }
 wait_for "the restored picture" has_picture
-restored=$(region_stats 587x537+328+36)
+restored=$(region_stats "$IMAGE2_REGION")
 screenshot "$WORK/restored.png"
 
 # Lower-case text restores pictures too: first another picture's, then the
 # first one's again, which must look exactly as before.
 paste_lower_hex_of() {
-  od -An -v -tx1 "$1" | tr -d ' \n' | xclip -selection clipboard
+  od -An -v -tx1 "$1" | tr -d ' \n' | xclip -selection clipboard 2>/dev/null
   # shellcheck disable=SC2086
   click_at $MEMO_POINT
   xdotool key ctrl+a ctrl+v
   press_button "$BUTTON_TO_PICTURE"
 }
 paste_lower_hex_of "$CORPUS/jpeg/good/ljt-testimggray.jpg"
-differs() { [ "$(region_stats 587x537+328+36)" != "$restored" ]; }
+differs() { [ "$(region_stats "$IMAGE2_REGION")" != "$restored" ]; }
 wait_for "the grey picture" differs
 paste_lower_hex_of "$picture"
-same() { [ "$(region_stats 587x537+328+36)" = "$restored" ]; }
+same() { [ "$(region_stats "$IMAGE2_REGION")" = "$restored" ]; }
 wait_for "the first picture again" same
 
 press_button "$BUTTON_EXIT"

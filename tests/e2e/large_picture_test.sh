@@ -25,11 +25,9 @@ until [ "$(memo_text | wc -c)" = $((2 * size)) ]; do
   [ $SECONDS -lt $deadline ] || fail "the text box never held $((2 * size)) characters"
   sleep 0.2
 done
-[ "$(memo_text | head -c 64)" = "$(od -An -v -tx1 -N32 "$picture" | tr -d ' \n' | tr a-f A-F)" ] || fail "wrong start of text"
-[ "$(memo_text | md5sum)" = "$(od -An -v -tx1 "$picture" | tr -d ' \n' | tr a-f A-F | md5sum)" ] || fail "wrong text"
+[ "$(memo_text | md5sum)" = "$(upper_hex_of "$picture" | md5sum)" ] || fail "wrong text"
 
 press_button "$BUTTON_TO_PICTURE"
-has_picture() { awk -v s="$(region_stats 587x537+328+36)" 'BEGIN { split(s, a, " "); exit !(a[2] > 0.05) }'; }
 wait_for "the restored picture" has_picture
 screenshot "$WORK/large.png"
 

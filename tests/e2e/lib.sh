@@ -111,7 +111,7 @@ other_window() {
 # The text of the message box $1, through its Ctrl+C copy.
 box_text() {
   xdotool windowactivate --sync "$1" >/dev/null 2>&1 || true
-  printf '' | xclip -selection clipboard
+  printf '' | xclip -selection clipboard 2>/dev/null
   xdotool key ctrl+c
   wait_for "the box text on the clipboard" bash -c "xclip -o -selection clipboard 2>/dev/null | grep -q ."
   xclip -o -selection clipboard
@@ -134,7 +134,7 @@ expect_box() {
 memo_text() {
   # shellcheck disable=SC2086
   click_at $MEMO_POINT
-  printf '' | xclip -selection clipboard
+  printf '' | xclip -selection clipboard 2>/dev/null
   xdotool key ctrl+a ctrl+c
   wait_for "the text on the clipboard" bash -c "xclip -o -selection clipboard 2>/dev/null | head -c 1 | grep -q ."
   xclip -o -selection clipboard 2>/dev/null
@@ -158,4 +158,24 @@ region_stats() {
   local shot="$WORK/region.png"
   import -window "$MAIN_WINDOW" -crop "$1" +repage "$shot"
   convert "$shot" -format '%[fx:mean] %[fx:standard_deviation]' info:
+}
+
+# The restored-picture box shows something other than a flat background.
+IMAGE2_REGION=587x537+328+36
+has_picture() {
+  awk -v s="$(region_stats "$IMAGE2_REGION")" 'BEGIN { split(s, a, " "); exit !(a[2] > 0.05) }'
+}
+
+# Waits until the text box holds exactly $1.
+wait_memo_text() {
+  local deadline=$((SECONDS + E2E_TIMEOUT))
+  until [ "$(memo_text)" = "$1" ]; do
+    [ $SECONDS -lt $deadline ] || fail "the text box does not hold the expected text"
+    sleep 0.2
+  done
+}
+
+# The file's bytes as upper-case hex in one run, computed without our code.
+upper_hex_of() {
+  od -An -v -tx1 "$1" | tr -d ' \n' | tr a-f A-F
 }
