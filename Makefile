@@ -67,9 +67,9 @@ package: deps
 	cd build-package && cpack -G DEB
 	@ls build-package/quorvane_*.deb
 
-# Builds the package and checks it installed into a scratch root (CI runs this).
+# Packages the regular build and checks it installed into a scratch root (CI runs this).
 check-package: deps
-	SKIP_DEPS=1 CMAKE_ARGS="$(CMAKE_ARGS)" bash scripts/check-package.sh build-package
+	SKIP_DEPS=1 CMAKE_ARGS="$(CMAKE_ARGS)" bash scripts/check-package.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD) build-asan build-tsan build-package

@@ -35,8 +35,11 @@ wait_for() {
 }
 
 echo "== building the package in $build"
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUORVANE_TESTS=OFF -DQUORVANE_BENCH=OFF \
-  ${CMAKE_ARGS:-} >"$work/configure.log" || { cat "$work/configure.log"; fail "configure"; }
+# An existing Release build (the one `make test` made) is reused as it is.
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUORVANE_TESTS=OFF -DQUORVANE_BENCH=OFF \
+    ${CMAKE_ARGS:-} >"$work/configure.log" || { cat "$work/configure.log"; fail "configure"; }
+fi
 cmake --build "$build" -j "${JOBS:-$(nproc)}"
 rm -f "$build"/quorvane_*.deb
 (cd "$build" && cpack -G DEB >"$work/cpack.log") || { cat "$work/cpack.log"; fail "cpack"; }
