@@ -74,7 +74,9 @@ void DeleteOnInterrupt(const std::string& path);
 void KeepOnInterrupt(const std::string& path);
 
 // Asks for large pages behind a big, freshly allocated block that is about to
-// be filled: one fault per 2 MiB instead of one per 4 KiB. Only a hint.
+// be filled (one fault per 2 MiB instead of one per 4 KiB), and makes the pages
+// of a block that is not resident yet resident at once. Only a hint: the
+// block's contents are unchanged, and a system that cannot do it ignores it.
 void AdviseLargeBlock(void* block, size_t size);
 
 }  // namespace qv

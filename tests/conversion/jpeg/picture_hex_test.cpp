@@ -1,6 +1,8 @@
 // Picture to hex text and back.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "base/exceptions.h"
 #include "conversion/picture_hex.h"
 #include "jpeg_test_support.h"
@@ -48,6 +50,35 @@ TEST(PictureHexTest, FailedWriteLeavesTextUnchanged) {
   std::string text = "unchanged";
   EXPECT_THROW(JPEGToHex(picture, text), EReadError);
   EXPECT_EQ(text, "unchanged");
+}
+
+// A picture that writes its bytes in uneven pieces, from the position on.
+class TPiecewisePicture : public TJPEGImage {
+ public:
+  void WriteToStream(TStream& stream) override {
+    EnsureEncoded();
+    const uint8_t* bytes = SharedData().BytesData();
+    const int64_t size = SharedData().BytesSize();
+    for (int64_t done = 0, piece = 1; done < size; done += piece, piece = piece * 3 + 1) {
+      piece = std::min(piece, size - done);
+      EXPECT_EQ(stream.Position(), done);
+      stream.WriteBuffer(bytes + done, piece);
+    }
+  }
+};
+
+TEST(PictureHexTest, TextIsWhatThePictureWritesEvenInPieces) {
+  const std::string bytes = ReadAll(CorpusFile("good/ljt-testorig.jpg"));
+  TJPEGImage whole;
+  LoadBytes(whole, bytes);
+  std::string expected;
+  JPEGToHex(whole, expected);
+  TPiecewisePicture pieces;
+  LoadBytes(pieces, bytes);
+  std::string text = "old";
+  JPEGToHex(pieces, text);
+  EXPECT_EQ(text, expected);
+  EXPECT_EQ(text.size(), 2 * bytes.size());
 }
 
 TEST(PictureHexTest, BitmapOnlyPictureIsEncodedFirst) {
