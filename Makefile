@@ -8,7 +8,7 @@ ifeq ($(CI),true)
   CMAKE_ARGS += -DQUORVANE_WERROR=ON
 endif
 
-.PHONY: all deps build run test bench sanitize tsan clean install uninstall package check-package
+.PHONY: all deps build run test bench perf-report sanitize tsan clean install uninstall package check-package
 
 all: build
 
@@ -29,6 +29,11 @@ test: build
 
 bench: build
 	@bash scripts/bench.sh $(BUILD)
+
+# Measures this machine and writes docs/PERFORMANCE.md with its plots (about 10 minutes).
+perf-report: build
+	@bash scripts/install-deps.sh perf
+	@bash scripts/perf-report.sh $(BUILD)
 
 # AddressSanitizer + UndefinedBehaviorSanitizer build of the unit and gui tests.
 sanitize: deps

@@ -3,6 +3,7 @@
 #include <QPainter>
 
 #include "app/error_trap.h"
+#include "app/perf_trace.h"
 #include "graphics/canvas.h"
 
 namespace qv {
@@ -22,6 +23,7 @@ void TImage::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     TCanvas canvas(painter);
     box_.Paint(canvas, TRect{0, 0, width(), height()});
+    if (PerfTraceOn()) PerfMark(QStringLiteral("painted ") + objectName());
   } catch (...) {
     ReportUnhandledErrorLater(std::current_exception());
   }

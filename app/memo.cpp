@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "app/memo_accessible.h"
+#include "app/perf_trace.h"
 
 namespace qv {
 
@@ -826,6 +827,7 @@ void TMemo::paintEvent(QPaintEvent*) {
       p.fillRect(caret, palette().color(QPalette::Text));
     }
   }
+  if (PerfTraceOn()) PerfMark(QStringLiteral("painted Memo1"));
 }
 
 }  // namespace qv

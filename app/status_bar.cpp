@@ -4,6 +4,7 @@
 #include <QPainter>
 
 #include "app/colors.h"
+#include "app/perf_trace.h"
 #include "app/error_trap.h"
 
 namespace qv {
@@ -36,6 +37,7 @@ void TStatusBar::paintEvent(QPaintEvent*) {
     painter.setPen(ButtonTextColor());
     painter.setClipRect(panel.adjusted(1, 1, -1, -1));
     painter.drawText(panel.adjusted(3, 1, -2, -1), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text_);
+    if (PerfTraceOn()) PerfMark(QStringLiteral("painted status ") + text_);
   });
 }
 

@@ -15,6 +15,7 @@
 #include "app/message_box.h"
 #include "app/open_dialog.h"
 #include "app/panel.h"
+#include "app/perf_trace.h"
 #include "app/status_bar.h"
 #include "app/tool_button.h"
 #include "app/toolbar.h"
@@ -68,11 +69,13 @@ TForm1::TForm1(QWidget* owner) : QWidget(owner) {
   Panel1 = new TPanel(this, TPanel::TFrame::FlatEtched);
   Panel1->setGeometry(Scaled(8, 32, 313, 225));
   Image1 = new TImage(Panel1);
+  Image1->setObjectName(QStringLiteral("Image1"));
   Image1->setGeometry(Panel1->ClientRect());
 
   Panel2 = new TPanel(this, TPanel::TFrame::RaisedBevel);
   Panel2->setGeometry(Scaled(327, 35, 589, 539));
   Image2 = new TImage(Panel2);
+  Image2->setObjectName(QStringLiteral("Image2"));
   Image2->setGeometry(Panel2->ClientRect());
 
   RzToolbar1 = new TRzToolbar(this);
@@ -103,6 +106,7 @@ TForm1::TForm1(QWidget* owner) : QWidget(owner) {
   IdThreadComponent1->OnRun = [this](TIdThreadComponent& sender) { IdThreadComponent1Run(sender); };
 
   Memo1->setFocus();
+  StartPerfStallWatch(this);
 }
 
 TForm1::~TForm1() {
@@ -173,6 +177,7 @@ void TForm1::RzToolButton1Click() {
 }
 
 void TForm1::RzToolButton2Click() {
+  PerfMark(QStringLiteral("click to-hex"));
   if (Image1->Picture().HeldGraphic() != nullptr) {
     IdThreadComponent1->StartWorker();
     return;
@@ -187,9 +192,11 @@ void TForm1::RzToolButton2Click() {
 }
 
 void TForm1::RzToolButton3Click() {
+  PerfMark(QStringLiteral("click to-picture"));
   const auto restored = std::make_unique<TJPEGImage>();
   HexToJPEG(Memo1->Text(), *restored);
   Image2->Picture().AssignFrom(restored.get());
+  PerfMark(QStringLiteral("to-picture assigned"));
 }
 
 void TForm1::RzToolButton4Click() { close(); }
@@ -202,7 +209,10 @@ void TForm1::IdThreadComponent1Run(TIdThreadComponent& sender) {
   RunOnUiThread([this, &picture] { picture->AssignFrom(&Image1->Picture()); });
   std::string text;
   JPEGToHex(*picture, text);
-  RunOnUiThread([this, &text] { Memo1->SetText(std::move(text)); });
+  RunOnUiThread([this, &text] {
+    Memo1->SetText(std::move(text));
+    PerfMark(QStringLiteral("to-hex text set"));
+  });
   picture.reset();
   RunOnUiThread([this] { StatusBar1->SetPanelText(QString::fromUtf8("图片转换完成")); });
   sender.StopWorker();

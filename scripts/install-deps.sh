@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the demo need.
 # A quick no-op when everything is already there.
+# Usage: install-deps.sh [perf]
 set -euo pipefail
 
 PACKAGES=(
@@ -12,6 +13,11 @@ PACKAGES=(
   fonts-dejavu-core fonts-wqy-microhei
   librsvg2-bin desktop-file-utils appstream dpkg-dev file man-db
 )
+
+# `install-deps.sh perf`: also what `make perf-report` plots with.
+if [ "${1:-}" = perf ]; then
+  PACKAGES+=(python3-matplotlib)
+fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do

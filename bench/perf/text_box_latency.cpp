@@ -1,0 +1,188 @@
+// One text box (ours, or QPlainTextEdit as the baseline) holding N characters of
+// one-line hex, in the window's 313 x 311 size: replace + first paint, scroll,
+// keystroke and paste latency, and resident memory per character. One box and
+// one size per process, so that the memory figure is the box's own and a
+// caller can cap a slow run with `timeout`.
+// Usage: perf_text_box memo|plain N   (prints one JSON object)
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "app/memo.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string RandomHex(size_t n) {
+  static const char digits[] = "0123456789ABCDEF";
+  std::string s(n, '0');
+  std::mt19937_64 rng(42);
+  for (size_t i = 0; i < n; i += 16) {
+    uint64_t v = rng();
+    for (size_t j = i; j < std::min(n, i + 16); ++j, v >>= 4) s[j] = digits[v & 15];
+  }
+  return s;
+}
+
+long long StatusKb(const char* key) {
+  std::ifstream in("/proc/self/status");
+  std::string line;
+  while (std::getline(in, line))
+    if (line.rfind(key, 0) == 0) return std::atoll(line.c_str() + std::strlen(key));
+  return 0;
+}
+
+template <typename F>
+double Ms(F&& f) {
+  const auto t = Clock::now();
+  f();
+  return std::chrono::duration<double, std::milli>(Clock::now() - t).count();
+}
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v.empty() ? 0 : v[v.size() / 2];
+}
+
+void Key(QWidget* target, int key, Qt::KeyboardModifiers mods, const QString& text) {
+  QKeyEvent press(QEvent::KeyPress, key, mods, text);
+  QApplication::sendEvent(target, &press);
+}
+
+// What the measurements need from either box.
+struct TBox {
+  virtual ~TBox() = default;
+  virtual QWidget* Widget() = 0;
+  virtual QWidget* Viewport() = 0;
+  virtual QScrollBar* Bar() = 0;
+  virtual void Replace(const std::string& hex) = 0;
+  virtual void PlaceCaret(int64_t at) = 0;
+};
+
+struct TMemoBox : TBox {
+  qv::TMemo memo;
+  QWidget* Widget() override { return &memo; }
+  QWidget* Viewport() override { return memo.viewport(); }
+  QScrollBar* Bar() override { return memo.verticalScrollBar(); }
+  void Replace(const std::string& hex) override { memo.SetText(std::string(hex)); }
+  void PlaceCaret(int64_t at) override { memo.SetSelection(at, at); }
+};
+
+struct TPlainBox : TBox {
+  QPlainTextEdit edit;
+  TPlainBox() { edit.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn); }
+  QWidget* Widget() override { return &edit; }
+  QWidget* Viewport() override { return edit.viewport(); }
+  QScrollBar* Bar() override { return edit.verticalScrollBar(); }
+  void Replace(const std::string& hex) override {
+    edit.setPlainText(QString::fromLatin1(hex.data(), static_cast<qsizetype>(hex.size())));
+  }
+  void PlaceCaret(int64_t at) override {
+    QTextCursor c = edit.textCursor();
+    c.setPosition(static_cast<int>(at));
+    edit.setTextCursor(c);
+  }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: perf_text_box memo|plain N\n");
+    return 2;
+  }
+  const bool plain = std::strcmp(argv[1], "plain") == 0;
+  const size_t n = static_cast<size_t>(std::atoll(argv[2]));
+  QApplication app(argc, argv);
+  const std::string hex = RandomHex(n);
+  std::unique_ptr<TBox> box;
+  if (plain)
+    box = std::make_unique<TPlainBox>();
+  else
+    box = std::make_unique<TMemoBox>();
+  QFont font(QStringLiteral("Tahoma"));
+  font.setPixelSize(11);
+  box->Widget()->setFont(font);
+  box->Widget()->setGeometry(8, 263, 313, 311);
+  box->Widget()->show();
+  box->Widget()->activateWindow();
+  box->Widget()->setFocus();
+  QApplication::processEvents();
+
+  std::ofstream("/proc/self/clear_refs") << "5";
+  const long long rss_before = StatusKb("VmRSS:");
+  // Replace + first paint: the first run is the one a user sees after a conversion.
+  std::vector<double> replace;
+  const int replace_runs = plain ? 1 : 3;
+  for (int i = 0; i < replace_runs; ++i) {
+    replace.push_back(Ms([&] {
+      box->Replace(hex);
+      box->Viewport()->repaint();
+    }));
+  }
+  const long long peak = StatusKb("VmHWM:");
+  const long long rss_after = StatusKb("VmRSS:");
+
+  // The stock box takes seconds per edit on long lines: fewer rounds for it.
+  const int rounds = plain ? 2 : 10;
+  // Scroll: page to page in the middle.
+  std::vector<double> scroll;
+  QScrollBar* bar = box->Bar();
+  const int middle = bar->maximum() / 2;
+  for (int i = 0; i < rounds; ++i) {
+    scroll.push_back(Ms([&] {
+      bar->setValue(i % 2 ? middle : middle + bar->pageStep());
+      box->Viewport()->repaint();
+    }));
+  }
+
+  // Keystrokes in the middle of the text: a character, then Backspace.
+  std::vector<double> keys;
+  box->PlaceCaret(static_cast<int64_t>(n / 2));
+  for (int i = 0; i < rounds; ++i) {
+    keys.push_back(Ms([&] {
+      Key(box->Widget(), Qt::Key_A, Qt::NoModifier, QStringLiteral("A"));
+      box->Viewport()->repaint();
+    }));
+    keys.push_back(Ms([&] {
+      Key(box->Widget(), Qt::Key_Backspace, Qt::NoModifier, QString());
+      box->Viewport()->repaint();
+    }));
+  }
+
+  // Paste of 16 characters in the middle.
+  QApplication::clipboard()->setText(QStringLiteral("0123456789ABCDEF"));
+  std::vector<double> pastes;
+  for (int i = 0; i < rounds / 2 + 1; ++i) {
+    box->PlaceCaret(static_cast<int64_t>(n / 2));
+    pastes.push_back(Ms([&] {
+      Key(box->Widget(), Qt::Key_V, Qt::ControlModifier, QString());
+      box->Viewport()->repaint();
+    }));
+  }
+
+  std::printf(
+      "{\"box\": \"%s\", \"chars\": %zu, \"replace_first_ms\": %.3f, \"replace_ms\": %.3f, "
+      "\"scroll_ms\": %.3f, \"key_ms\": %.3f, \"key_max_ms\": %.3f, \"paste_ms\": %.3f, "
+      "\"peak_bytes_per_char\": %.3f, \"held_bytes_per_char\": %.3f}\n",
+      plain ? "QPlainTextEdit" : "TMemo", n, replace.front(), Median(replace), Median(scroll),
+      Median(keys), *std::max_element(keys.begin(), keys.end()), Median(pastes),
+      static_cast<double>(peak - rss_before) * 1024.0 / static_cast<double>(n),
+      static_cast<double>(rss_after - rss_before) * 1024.0 / static_cast<double>(n));
+  return 0;
+}
