@@ -250,6 +250,10 @@ TEST(LyingHeaders, Metafiles) {
       {"placeable, no metafile header", wmf([](auto& b) { b.resize(30); }), invalid},
       {"placeable, record of 4 G words", wmf([](auto& b) { Put32(b, 40, 0xFFFFFFFFu); }), invalid},
       {"placeable, record of 0 words", wmf([](auto& b) { Put32(b, 40, 0); }), invalid},
+      // Counts the file's size cannot hold.
+      {"enhanced, 2^32 - 1 records", emf([](auto& b) { Put32(b, 52, 0xFFFFFFFFu); }), invalid},
+      {"enhanced, more object slots than records", emf([](auto& b) { Put16(b, 56, 4); }), invalid},
+      {"placeable, 65535 objects", wmf([](auto& b) { Put16(b, 32, 0xFFFF); }), invalid},
   };
   for (const auto& c : cases) EXPECT_EQ(ReadOutcome<TMetafile>(c.bytes), c.outcome) << c.what;
 }
