@@ -291,5 +291,17 @@ TEST(LyingHeaders, PngOverTheBudgetIsOutOfMemory) {
             0u);
 }
 
+TEST(LyingHeaders, PngChunkLongerThanTheFileIsRefused) {
+  testing::EnsureGuiApplication();
+  // A 32 x 32 IHDR, then a text chunk claiming 4 GB in a file of 70 bytes: the
+  // reader must fail without allocating what the chunk claims.
+  std::vector<uint8_t> b = {0x89, 'P',  'N',  'G',  '\r', '\n', 0x1A, '\n', 0,    0,    0,
+                            13,   'I',  'H',  'D',  'R',  0,    0,    0,    32,   0,    0,
+                            0,    32,   1,    0,    0,    0,    0,    0x5B, 0x01, 0x47, 0x59,
+                            0xFA, 0xC8, 0x21, 0x4E, 'z',  'T',  'X',  't'};
+  b.resize(70, 0);
+  EXPECT_EQ(ReadOutcome<TPNGPicture>(b).rfind("EPNGError", 0), 0u) << ReadOutcome<TPNGPicture>(b);
+}
+
 }  // namespace
 }  // namespace qv
