@@ -93,7 +93,7 @@ TEST_F(WindowStress, RandomCommandsWhileTheWorkerRuns) {
                                           kCorpus + "/jpeg/bad/ljt-testorig-cut-in-data.jpg",
                                           kCorpus + "/bmp/bmpsuite-g-rgb24.bmp",
                                           kCorpus + "/jpeg/bad/jdec-65535x65535.jpg"};
-  constexpr int kRounds = 300;
+  constexpr int kRounds = 400;
   Watchdog watchdog(std::chrono::seconds(600));
   std::minstd_rand random(20240611);  // fixed: a failure can be replayed
   auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };

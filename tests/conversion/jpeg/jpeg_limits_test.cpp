@@ -70,19 +70,18 @@ TEST_F(JpegLimits, HugeFramesOfEveryCodingAreRefusedAtTheFirstDraw) {
   SettingsGuard settings;
   for (const auto& c : cases) {
     ASSERT_FALSE(c.bytes.empty()) << c.coding;
-    for (uint8_t scale : {0, 3}) {
-      DefaultJPEGSettings.DecodeScale = scale;
-      TJPEGImage picture;
-      LoadBytes(picture, WithFrameSize(c.bytes, 65500, 65500));
-      EXPECT_EQ(picture.Width(), 65500) << c.coding;
-      const int code = JpegErrorOf([&] { picture.DecodedBitmap(); });
-      if (scale == 0) {
-        EXPECT_EQ(code, -1) << c.coding << ": the bitmap is over the budget";
-      } else if (std::string(c.coding).find("progressive") != std::string::npos) {
-        // An eighth fits the budget, but the whole-image coefficients do not.
-        EXPECT_EQ(code, JERR_NO_BACKING_STORE) << c.coding;
-      }
-    }
+    TJPEGImage picture;
+    LoadBytes(picture, WithFrameSize(c.bytes, 65500, 65500));
+    EXPECT_EQ(picture.Width(), 65500) << c.coding;
+    EXPECT_EQ(JpegErrorOf([&] { picture.DecodedBitmap(); }), -1)
+        << c.coding << ": the bitmap is over the budget";
+    if (std::string(c.coding).find("progressive") == std::string::npos) continue;
+    // At an eighth the bitmap fits, but the whole-image coefficients do not.
+    DefaultJPEGSettings.DecodeScale = 3;
+    TJPEGImage eighth;
+    LoadBytes(eighth, WithFrameSize(c.bytes, 65500, 65500));
+    EXPECT_EQ(JpegErrorOf([&] { eighth.DecodedBitmap(); }), JERR_NO_BACKING_STORE) << c.coding;
+    DefaultJPEGSettings.DecodeScale = 0;
   }
 }
 
