@@ -5,6 +5,7 @@
 #       fixed seed: the CI check.
 #   scripts/fuzz.sh BUILD campaign SECONDS  every target fuzzes SECONDS at once, at low
 #       priority; logs, findings and the grown corpus go to BUILD/fuzz-out/.
+# FUZZ_TIMEOUT (default 60) is the seconds one input may take on a busy machine.
 # A crash input found by a campaign is minimised (target -minimize_crash=1) and
 # committed to fuzz/regression/<target>/ so that every later replay runs it.
 set -euo pipefail
@@ -45,7 +46,7 @@ export LSAN_OPTIONS=suppressions=$PWD/tests/lsan_suppressions.txt
 export QT_QPA_PLATFORM=offscreen
 
 common_flags() {  # dictionary
-  echo "-dict=fuzz/dict/$1.dict -timeout=30 -rss_limit_mb=3072 -malloc_limit_mb=1100"
+  echo "-dict=fuzz/dict/$1.dict -timeout=${FUZZ_TIMEOUT:-60} -rss_limit_mb=3072 -malloc_limit_mb=1100"
 }
 
 inputs_of() {
