@@ -8,7 +8,7 @@ ifeq ($(CI),true)
   CMAKE_ARGS += -DQUORVANE_WERROR=ON
 endif
 
-.PHONY: all deps build run test bench perf-report sanitize tsan clean install uninstall package check-package
+.PHONY: all deps build run test bench perf-report sanitize tsan fuzz clean install uninstall package check-package
 
 all: build
 
@@ -35,20 +35,25 @@ perf-report: build
 	@bash scripts/install-deps.sh perf
 	@bash scripts/perf-report.sh $(BUILD)
 
-# AddressSanitizer + UndefinedBehaviorSanitizer build of the unit and gui tests.
+# The sanitizer and fuzz builds: light optimisation and line tables only, which
+# keeps their compile time down and their stack traces readable.
+SANITIZER_FLAGS = -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1" \
+  "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O1 -g1" -DQUORVANE_BENCH=OFF
+
+# AddressSanitizer + UndefinedBehaviorSanitizer build of the unit and gui tests
+# (only the test targets are built), stopping at the first error.
 sanitize: deps
-	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVANE_BENCH=OFF \
-	  -DQUORVANE_SANITIZE=address,undefined $(CMAKE_ARGS)
-	cmake --build build-asan -j $(JOBS)
+	cmake -S . -B build-asan $(SANITIZER_FLAGS) -DQUORVANE_SANITIZE=address,undefined $(CMAKE_ARGS)
+	cmake --build build-asan -j $(JOBS) --target tests_unit tests_gui
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan_suppressions.txt \
 	  ctest --output-on-failure -j $(JOBS) -L 'unit|gui'
 
-# ThreadSanitizer build of the thread, worker and window-flow tests.
+# ThreadSanitizer build of the thread, worker and window-flow tests (label threads).
 tsan: deps
-	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVANE_BENCH=OFF \
-	  -DQUORVANE_SANITIZE=thread $(CMAKE_ARGS)
-	cmake --build build-tsan -j $(JOBS)
+	cmake -S . -B build-tsan $(SANITIZER_FLAGS) -DQUORVANE_SANITIZE=thread $(CMAKE_ARGS)
+	cmake --build build-tsan -j $(JOBS) --target tests_threads
 	cd build-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
 	  ctest --output-on-failure -j $(JOBS) -L 'threads'
 
@@ -77,4 +82,13 @@ check-package: deps
 	SKIP_DEPS=1 CMAKE_ARGS="$(CMAKE_ARGS)" bash scripts/check-package.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) build-asan build-tsan build-package
+	rm -rf $(BUILD) build-asan build-tsan build-fuzz build-package
+
+# libFuzzer targets, built with clang in build-fuzz. FUZZ_SECONDS > 0 runs
+# each target that long after replaying its corpus and the regression inputs.
+FUZZ_SECONDS ?= 0
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz $(SANITIZER_FLAGS) -DQUORVANE_FUZZ=ON \
+	  -DQUORVANE_TESTS=OFF $(CMAKE_ARGS)
+	cmake --build build-fuzz -j $(JOBS) --target fuzz_targets
+	bash scripts/fuzz.sh build-fuzz replay $(FUZZ_SECONDS)

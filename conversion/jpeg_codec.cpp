@@ -67,6 +67,10 @@ void CallFromLibrary(j_common_ptr cinfo, Call&& call) {
 std::atomic<TProgressClock> g_progress_clock{nullptr};
 
 void ProgressMonitor(j_common_ptr cinfo) {
+  if (cinfo->is_decompressor &&
+      reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxScans) {
+    ERREXIT4(cinfo, JERR_BAD_PROGRESSION, 0, 0, 0, 0);
+  }
   auto* progress = reinterpret_cast<TProgressRecord*>(cinfo->progress);
   if (progress == nullptr || progress->owner == nullptr) return;
   const TProgressClock clock = g_progress_clock.load();
@@ -226,10 +230,9 @@ TDecoder::TDecoder(const uint8_t* bytes, size_t size, TGraphic* owner)
   alive_ = true;  // destroying a half-made decompressor is safe
   Run(create);
   c.cinfo.mem->max_memory_to_use = kMaxLibraryMemory;
-  if (owner != nullptr) {
-    InstallProgress(c.progress, owner);
-    c.cinfo.progress = &c.progress.pub;
-  }
+  // Always monitored: the monitor also enforces the scan limit.
+  InstallProgress(c.progress, owner);
+  c.cinfo.progress = &c.progress.pub;
   auto attach = [&] { AttachSource(&c.cinfo, bytes, size); };
   Run(attach);
 }

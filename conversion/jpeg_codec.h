@@ -17,6 +17,8 @@
 
 #include <jpeglib.h>
 
+#include "graphics/picture_budget.h"
+
 namespace qv {
 
 class TGraphic;
@@ -24,10 +26,16 @@ class TStream;
 
 namespace jpeg {
 
-// libjpeg may use at most this much memory for its own big buffers (for example
-// the whole-image coefficient buffer of a progressive file); a file that needs
-// more fails with "JPEG error #49" instead of exhausting the machine.
-inline constexpr long kMaxLibraryMemory = 512L << 20;
+// libjpeg may use at most the picture budget for its own big buffers (for
+// example the whole-image coefficient buffer of a progressive file); a file that
+// needs more fails with "JPEG error #49" instead of exhausting the machine.
+inline constexpr long kMaxLibraryMemory = static_cast<long>(kMaxPictureBytes);
+
+// Scans a decode reads at most. Encoders write about ten; each scan may cost a
+// pass over the whole coefficient buffer, so a few hundred bytes of empty scans
+// could otherwise keep the decoder busy for minutes. More fails with
+// "JPEG error #<JERR_BAD_PROGRESSION>".
+inline constexpr int kMaxScans = 256;
 
 struct TErrorManager {
   jpeg_error_mgr pub;  // first: libjpeg sees only this part
@@ -54,7 +62,8 @@ bool CallGuarded(TErrorManager& err, Step& step) {
 }
 
 // A decompressor reading a byte block from its first byte (4096-byte fills, an
-// end-of-image marker inserted when the data runs out). Destroyed on every way out.
+// end-of-image marker inserted when the data runs out), with the memory and
+// scan limits above. Destroyed on every way out.
 class TDecoder {
  public:
   // With an `owner`, progress notices go to that picture. The block must

@@ -228,10 +228,7 @@ void TJPEGImage::Decode(TBitmap& bitmap) {
       // The bitmap's size is checked before the library or the bitmap allocates
       // anything for it: a few hundred bytes may declare 65500 x 65500 pixels.
       decoder.Run([&] { jpeg_calc_output_dimensions(&d); });
-      if (TBitmap::ByteSize(d.output_width, d.output_height, bitmap.PixelFormat()) >
-          TBitmap::kMaxBitmapBytes) {
-        RaiseOutOfMemory();
-      }
+      CheckPictureSize(d.output_width, d.output_height, eight ? 8 : 24);
       decoder.Run([&] { jpeg_start_decompress(&d); });
       bitmap.SetSize(static_cast<int32_t>(d.output_width), static_cast<int32_t>(d.output_height));
       if (d.colormap != nullptr && palette_generation) {

@@ -64,9 +64,7 @@ uint16_t GetU16(const uint8_t* p) {
 }  // namespace
 
 int64_t TBitmap::ByteSize(int64_t width, int64_t height, TPixelFormat format) {
-  if (width <= 0 || height <= 0) return 0;
-  const int64_t stride = (width * BitsPerPixel(format) + 31) / 32 * 4;
-  return stride * height;
+  return PictureBytes(width, height, BitsPerPixel(format));
 }
 
 void TBitmap::SetPixelFormat(TPixelFormat format) {
@@ -82,7 +80,7 @@ void TBitmap::SetPixelFormat(TPixelFormat format) {
 void TBitmap::SetSize(int32_t width, int32_t height) {
   if (width < 0 || height < 0) RaiseOutOfMemory();
   if (width == width_ && height == height_) return;
-  if (ByteSize(width, height, format_) > kMaxBitmapBytes) RaiseOutOfMemory();
+  CheckPictureSize(width, height, BitsPerPixel(format_));
   QImage image;
   if (width > 0 && height > 0) image = MakeZeroImage(width, height, format_);
   image_ = std::move(image);
@@ -133,7 +131,7 @@ void TBitmap::AssignImage(const QImage& source) {
   } else if (source.hasAlphaChannel()) {
     format = pf32bit;
   }
-  if (ByteSize(source.width(), source.height(), format) > kMaxBitmapBytes) RaiseOutOfMemory();
+  CheckPictureSize(source.width(), source.height(), BitsPerPixel(format));
   QImage image = source.convertToFormat(QtFormat(format));
   if (image.isNull()) RaiseOutOfMemory();
   TPaletteHandle palette;

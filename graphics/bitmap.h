@@ -9,6 +9,7 @@
 #include <QImage>
 
 #include "graphics/graphic.h"
+#include "graphics/picture_budget.h"
 
 namespace qv {
 
@@ -19,13 +20,13 @@ class TBitmap : public TGraphic {
   QV_GRAPHIC_CLASS(TBitmap)
 
  public:
-  // The largest pixel block a bitmap takes (256 MiB): a header may claim any
-  // size, and a promise of memory the machine lacks ends in a killed process.
-  static constexpr int64_t kMaxBitmapBytes = int64_t{256} << 20;
+  // The largest pixel block a bitmap takes: the picture budget.
+  static constexpr int64_t kMaxBitmapBytes = kMaxPictureBytes;
 
   TBitmap() = default;
 
-  // Bytes of a bitmap of this size and format (rows padded to 4 bytes), in 64 bits.
+  // Bytes of a bitmap of this size and format (rows padded to 4 bytes), in 64
+  // bits, saturating rather than overflowing (PictureBytes).
   static int64_t ByteSize(int64_t width, int64_t height, TPixelFormat format);
 
   TPixelFormat PixelFormat() const { return format_; }

@@ -153,12 +153,6 @@ QImage DecodeWithQt(QByteArray bytes, const char* format) {
 
 }  // namespace
 
-void CheckPictureBudget(int64_t width, int64_t height) {
-  if (width < 0 || height < 0) RaiseOutOfMemory();
-  // Divided, not multiplied: the sides may come straight from a header.
-  if (width != 0 && height != 0 && height > kMaxPicturePixelBytes / 4 / width) RaiseOutOfMemory();
-}
-
 QImage ReadBmpFile(const uint8_t* data, int64_t size, const char* invalid_text) {
   const TFailures fail{invalid_text, true};
   if (size < 14) fail.Short();
@@ -175,7 +169,7 @@ QImage ReadBmpFile(const uint8_t* data, int64_t size, const char* invalid_text) 
       info.Stride() > (size - pixels_at) / info.height) {
     fail.Short();
   }
-  CheckPictureBudget(info.width, info.height);
+  CheckPictureSize(info.width, info.height, 32);
   const QImage image = DecodeWithQt(
       QByteArray::fromRawData(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)),
       "bmp");
@@ -201,7 +195,7 @@ QImage ReadIconImage(const uint8_t* data, int64_t size, const char* invalid_text
   const int64_t table_end = info.TableEnd();
   if (table_end > size || info.Stride() > (size - table_end) / rows) fail.Invalid();
   const int64_t colour_bytes = info.Stride() * rows;
-  CheckPictureBudget(info.width, rows);
+  CheckPictureSize(info.width, rows, 32);
 
   // A BMP file of the colour part, for Qt's reader: file header, the info
   // header with the real height, colours and rows.
@@ -264,8 +258,29 @@ QImage ReadIconImage(const uint8_t* data, int64_t size, const char* invalid_text
   return image;
 }
 
+namespace {
+
+// The bytes of a PNG up to the first chunk, IDAT aside, whose stated length
+// runs past the end. libpng allocates such a chunk whole before reading it, so
+// 70 bytes could ask for 4 GB; cut there, the file fails as a cut file does.
+// (Image data is read piece by piece and may be cut short as before.)
+int64_t PngBytesToRead(const uint8_t* data, int64_t size) {
+  int64_t at = 8;  // after the signature
+  while (at + 8 <= size) {
+    const int64_t length =
+        (int64_t{data[at]} << 24) | (data[at + 1] << 16) | (data[at + 2] << 8) | data[at + 3];
+    const bool image_data = std::memcmp(data + at + 4, "IDAT", 4) == 0;
+    if (length > size - at - 12) return image_data ? size : at;
+    at += 12 + length;
+  }
+  return size;
+}
+
+}  // namespace
+
 QImage ReadPngBytes(const uint8_t* data, int64_t size, int& status) {
   status = 0;
+  size = PngBytesToRead(data, size);
   QByteArray bytes =
       QByteArray::fromRawData(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
   QBuffer buffer(&bytes);
@@ -273,7 +288,7 @@ QImage ReadPngBytes(const uint8_t* data, int64_t size, int& status) {
   RaiseQtAllocationLimit();
   QImageReader reader(&buffer, "png");
   const QSize announced = reader.size();
-  if (announced.isValid()) CheckPictureBudget(announced.width(), announced.height());
+  if (announced.isValid()) CheckPictureSize(announced.width(), announced.height(), 32);
   QImage image = reader.read();
   if (image.isNull()) status = static_cast<int>(reader.error());
   return image;

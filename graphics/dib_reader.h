@@ -7,15 +7,13 @@
 
 #include <QImage>
 
+#include "graphics/picture_budget.h"
+
 namespace qv {
 
-// Largest picture we decode: 256 MiB of 32-bit pixels. Checked from the
-// headers, before anything is allocated.
-inline constexpr int64_t kMaxPicturePixelBytes = int64_t{256} << 20;
-
-// Raises EOutOfMemory "Out of memory" when a width x height picture of 32-bit
-// pixels exceeds kMaxPicturePixelBytes (or a side is negative).
-void CheckPictureBudget(int64_t width, int64_t height);
+// Qt's readers may hand back 32-bit pixels for any file, so the headers are
+// checked as 32-bit pictures (CheckPictureSize), before anything is allocated.
+inline constexpr int64_t kMaxPicturePixelBytes = kMaxPictureBytes;
 
 // Decodes a whole BMP file (`size` > 0 bytes). A file shorter than its headers
 // announce raises EReadError "Stream read error"; anything else wrong raises

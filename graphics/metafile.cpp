@@ -61,6 +61,11 @@ int64_t CheckEnhanced(const uint8_t* p, int64_t size, int32_t& width, int32_t& h
        description_chars * 2 > header_size - description_at)) {
     Invalid();
   }
+  // Every record takes at least 8 bytes and every object slot but the
+  // metafile's own needs a record that makes it: counts the size cannot hold are lies.
+  const int64_t records = U32(p + 52);
+  const int64_t handles = U16(p + 56);
+  if (records > total / 8 || handles > records) Invalid();
   bool ended = false;
   for (int64_t at = 0; at + 8 <= total;) {
     const int64_t length = U32(p + at + 4);
@@ -100,6 +105,8 @@ void CheckPlaceable(const uint8_t* p, int64_t size, int32_t& width, int32_t& hei
   const int64_t type = U16(body);
   const int64_t header_words = U16(body + 2);
   if ((type != 1 && type != 2) || header_words != 9) Invalid();
+  // Each object needs a record of at least 6 bytes that makes it.
+  if (int64_t{U16(body + 10)} * 6 > body_size) Invalid();
   bool ended = false;
   int64_t at = 18;
   while (at + 6 <= body_size) {

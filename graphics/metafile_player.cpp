@@ -114,23 +114,36 @@ class TPlayer {
 
   TDcState& State() { return state_; }
 
+  // The object table holds as many slots as the header declares (at most
+  // 65536); objects made beyond them are dropped.
+  void LimitObjects(int64_t count) {
+    object_limit_ = static_cast<size_t>(std::clamp<int64_t>(count, 0, 0x10000));
+  }
+
   // Slots: explicit indices (enhanced) or the lowest free slot (Windows).
   void SetObject(uint32_t index, const TGdiObject& object) {
-    if (index == 0 || index > 0xFFFF) return;  // 0 is the metafile itself
+    if (index == 0 || index >= object_limit_) return;  // 0 is the metafile itself
     if (objects_.size() <= index) objects_.resize(index + 1);
     objects_[index] = object;
   }
   void AddObject(const TGdiObject& object) {
-    for (size_t i = 0; i < objects_.size(); ++i) {
+    // Slots below first_free_ are taken: a file of many creations stays linear.
+    for (size_t i = first_free_; i < objects_.size(); ++i) {
       if (!objects_[i]) {
         objects_[i] = object;
+        first_free_ = i + 1;
         return;
       }
     }
-    if (objects_.size() < 0x10000) objects_.push_back(object);
+    if (objects_.size() < object_limit_) {
+      objects_.push_back(object);
+      first_free_ = objects_.size();
+    }
   }
   void DeleteObject(uint32_t index) {
-    if (index < objects_.size()) objects_[index].reset();
+    if (index >= objects_.size()) return;
+    objects_[index].reset();
+    first_free_ = std::min<size_t>(first_free_, index);
   }
   void SelectObject(uint32_t index) {
     if (index & 0x80000000u) {
@@ -490,6 +503,8 @@ class TPlayer {
   TDcState state_;
   std::vector<TDcState> saved_;
   std::vector<std::optional<TGdiObject>> objects_;
+  size_t object_limit_ = 0x10000;
+  size_t first_free_ = 0;
   bool in_path_ = false;
   QPainterPath path_;
 };
@@ -1001,6 +1016,7 @@ void PlayEnhancedMetafile(QPainter& painter, const uint8_t* data, int64_t size,
   painter.setRenderHint(QPainter::Antialiasing, false);
   TPlayer player(painter, false, target, device);
   player.SetReferenceDevice(ppmm_x, ppmm_y);
+  player.LimitObjects(header.U16(56));  // handle slots, the metafile's own slot 0 included
   int64_t at = 0;
   while (at + 8 <= size) {
     const TRecord head(data + at, size - at);
@@ -1022,6 +1038,7 @@ void PlayWindowsMetafile(QPainter& painter, const uint8_t* data, int64_t size, c
   painter.setClipRect(target, Qt::IntersectClip);
   painter.setRenderHint(QPainter::Antialiasing, false);
   TPlayer player(painter, true, target, QTransform());
+  player.LimitObjects(header.U16(10));
   player.State().win_org = bounds.topLeft();
   player.State().win_ext = QPointF(bounds.width(), bounds.height());
   int64_t at = int64_t{header.U16(2)} * 2;

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "base/exceptions.h"
 #include "base/streams.h"
 #include "conversion/jpeg_image.h"
 #include "conversion/picture_hex.h"
@@ -120,6 +121,28 @@ void Decode8(benchmark::State& state) {
   Decode(state, qv::od8Bit);
 }
 BENCHMARK(Decode24)->Apply(Files);
+
+// A few hundred bytes declaring 65500 x 65500 pixels, in each coding, refused
+// at the first draw (the bitmap is over the budget): compare with the decodes above.
+const char* const kHugeFrames[] = {"huge-baseline-65500x65500.jpg", "huge-arith-65500x65500.jpg",
+                                   "huge-prog-65500x65500.jpg", "huge-progarith-65500x65500.jpg"};
+void RefusedHugeFrame(benchmark::State& state) {
+  const std::string bytes =
+      ReadAll(std::string(QUORVANE_SOURCE_DIR) + "/fuzz/seeds/jpeg/" + kHugeFrames[state.range(0)]);
+  int64_t refused = 0;
+  for (auto _ : state) {
+    qv::TJPEGImage picture;
+    Load(picture, bytes);
+    try {
+      picture.DecodedBitmap();
+    } catch (const qv::Exception&) {
+      ++refused;
+    }
+  }
+  if (refused != static_cast<int64_t>(state.iterations())) state.SkipWithError("not refused");
+  state.SetLabel(kHugeFrames[state.range(0)]);
+}
+BENCHMARK(RefusedHugeFrame)->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(Decode8)->Apply(Files);
 
 // The baseline: the stock decoder on the same file, output discarded.

@@ -2,6 +2,8 @@
 // stretched drawing through a canvas.
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include <cstring>
 
 #include <QGuiApplication>
@@ -10,6 +12,7 @@
 #include "base/exceptions.h"
 #include "base/streams.h"
 #include "graphics/bitmap.h"
+#include "graphics/picture_budget.h"
 #include "graphics/canvas.h"
 
 namespace qv {
@@ -69,6 +72,9 @@ TEST_F(BitmapTest, SizesOverTheBudgetFailWithoutChange) {
                {65500, 65500, pf8bit},
                {16385, 16384, pf8bit},
                {0x7FFFFFFF, 2, pf24bit},
+               // Bytes beyond 64 bits: the size must not wrap round to a small block.
+               {0x7FFFFFFF, 0x7FFFFFFF, pf24bit},
+               {0x7FFFFFFF, 0x7FFFFFFF, pf32bit},
                {-1, 5, pf24bit}};
   for (const auto& c : cases) {
     TBitmap bitmap;
@@ -87,6 +93,30 @@ TEST_F(BitmapTest, SizesOverTheBudgetFailWithoutChange) {
   exactly.SetPixelFormat(pf8bit);
   exactly.SetSize(16384, 16384);
   EXPECT_EQ(exactly.Height(), 16384);
+}
+
+TEST(PictureBudget, BytesArePaddedRowsAndSaturate) {
+  constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
+  const struct {
+    int64_t width, height;
+    int bits;
+    int64_t bytes;
+  } cases[] = {{0, 5, 24, 0},
+               {5, -1, 24, 0},
+               {5, 1, 24, 16},
+               {5, 3, 8, 24},
+               {1, 1, 1, 4},
+               {16384, 16384, 8, kMaxPictureBytes},
+               {0x7FFFFFFF, 0x7FFFFFFF, 32, kMax},
+               {kMax, 1, 8, kMax},
+               {kMax, kMax, 64, kMax}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(PictureBytes(c.width, c.height, c.bits), c.bytes) << c.width << "x" << c.height;
+  }
+  EXPECT_NO_THROW(CheckPictureSize(16384, 16384, 8));
+  EXPECT_THROW(CheckPictureSize(16384, 16385, 8), EOutOfMemory);
+  EXPECT_THROW(CheckPictureSize(kMax, kMax, 24), EOutOfMemory);
+  EXPECT_THROW(CheckPictureSize(-1, 0, 24), EOutOfMemory);
 }
 
 TEST_F(BitmapTest, CopiesAreIndependent) {

@@ -250,6 +250,10 @@ TEST(LyingHeaders, Metafiles) {
       {"placeable, no metafile header", wmf([](auto& b) { b.resize(30); }), invalid},
       {"placeable, record of 4 G words", wmf([](auto& b) { Put32(b, 40, 0xFFFFFFFFu); }), invalid},
       {"placeable, record of 0 words", wmf([](auto& b) { Put32(b, 40, 0); }), invalid},
+      // Counts the file's size cannot hold.
+      {"enhanced, 2^32 - 1 records", emf([](auto& b) { Put32(b, 52, 0xFFFFFFFFu); }), invalid},
+      {"enhanced, more object slots than records", emf([](auto& b) { Put16(b, 56, 4); }), invalid},
+      {"placeable, 65535 objects", wmf([](auto& b) { Put16(b, 32, 0xFFFF); }), invalid},
   };
   for (const auto& c : cases) EXPECT_EQ(ReadOutcome<TMetafile>(c.bytes), c.outcome) << c.what;
 }
@@ -285,6 +289,18 @@ TEST(LyingHeaders, PngOverTheBudgetIsOutOfMemory) {
   EXPECT_TRUE(outcome == kOutOfMemory || outcome.rfind("EPNGError", 0) == 0) << outcome;
   EXPECT_EQ(ReadOutcome<TPNGPicture>({}).rfind("EPNGError: Invalid operation in GDI+ (Code: ", 0),
             0u);
+}
+
+TEST(LyingHeaders, PngChunkLongerThanTheFileIsRefused) {
+  testing::EnsureGuiApplication();
+  // A 32 x 32 IHDR, then a text chunk claiming 4 GB in a file of 70 bytes: the
+  // reader must fail without allocating what the chunk claims.
+  std::vector<uint8_t> b = {0x89, 'P',  'N',  'G',  '\r', '\n', 0x1A, '\n', 0,    0,    0,
+                            13,   'I',  'H',  'D',  'R',  0,    0,    0,    32,   0,    0,
+                            0,    32,   1,    0,    0,    0,    0,    0x5B, 0x01, 0x47, 0x59,
+                            0xFA, 0xC8, 0x21, 0x4E, 'z',  'T',  'X',  't'};
+  b.resize(70, 0);
+  EXPECT_EQ(ReadOutcome<TPNGPicture>(b).rfind("EPNGError", 0), 0u) << ReadOutcome<TPNGPicture>(b);
 }
 
 }  // namespace
