@@ -281,9 +281,12 @@ class TPlayer {
     double span = angle(end) - a0;
     while (span <= 0) span += 360;
     QPainterPath path;
-    if (kind == 2) path.moveTo(c);
-    path.arcMoveTo(box, a0);
-    if (kind == 2) path.lineTo(path.currentPosition());
+    // A pie starts at the centre: arcTo draws its first radius to the arc's start.
+    if (kind == 2) {
+      path.moveTo(c);
+    } else {
+      path.arcMoveTo(box, a0);
+    }
     path.arcTo(box, a0, span);
     if (kind == 0) {
       Prepare(false);
