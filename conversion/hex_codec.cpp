@@ -1,6 +1,14 @@
+// The hex codec's entry points: the plain table-driven code, the choice of
+// path at run time, and the calls into the vector kernels where the build has
+// them (QUORVANE_HEX_X86: conversion/simd/hex_codec_x86.cpp).
 #include "conversion/hex_codec.h"
 
 #include <array>
+#include <initializer_list>
+
+#ifdef QUORVANE_HEX_X86
+#include "conversion/simd/hex_codec_x86.h"
+#endif
 
 namespace qv {
 namespace {
@@ -39,6 +47,62 @@ int32_t HexTextToBytesPlain(const char* text, uint8_t* bytes, int32_t count) {
     --remaining;
   }
   return count > 0 ? count - remaining : 0;
+}
+
+bool HexPathSupported(THexPath path) {
+  switch (path) {
+    case THexPath::Plain: return true;
+#ifdef QUORVANE_HEX_X86
+    case THexPath::SSE2: return __builtin_cpu_supports("sse2");
+    case THexPath::SSSE3: return __builtin_cpu_supports("ssse3");
+    case THexPath::AVX2: return __builtin_cpu_supports("avx2");
+#else
+    default: return false;
+#endif
+  }
+  return false;
+}
+
+void BytesToHexTextWith(THexPath path, const uint8_t* bytes, char* text, int32_t count) {
+  if (count <= 0) return;
+  switch (path) {
+#ifdef QUORVANE_HEX_X86
+    case THexPath::SSE2: hex_x86::EncodeSse2(bytes, text, count); return;
+    case THexPath::SSSE3: hex_x86::EncodeSsse3(bytes, text, count); return;
+    case THexPath::AVX2: hex_x86::EncodeAvx2(bytes, text, count); return;
+#endif
+    default: BytesToHexTextPlain(bytes, text, count); return;
+  }
+}
+
+int32_t HexTextToBytesWith(THexPath path, const char* text, uint8_t* bytes, int32_t count) {
+  if (count <= 0) return 0;
+  switch (path) {
+#ifdef QUORVANE_HEX_X86
+    case THexPath::SSE2: return hex_x86::DecodeSse2(text, bytes, count);
+    case THexPath::SSSE3: return hex_x86::DecodeSsse3(text, bytes, count);
+    case THexPath::AVX2: return hex_x86::DecodeAvx2(text, bytes, count);
+#endif
+    default: return HexTextToBytesPlain(text, bytes, count);
+  }
+}
+
+THexPath BestHexPath() {
+  static const THexPath best = [] {
+    for (THexPath path : {THexPath::AVX2, THexPath::SSSE3, THexPath::SSE2}) {
+      if (HexPathSupported(path)) return path;
+    }
+    return THexPath::Plain;
+  }();
+  return best;
+}
+
+void BytesToHexText(const uint8_t* bytes, char* text, int32_t count) {
+  BytesToHexTextWith(BestHexPath(), bytes, text, count);
+}
+
+int32_t HexTextToBytes(const char* text, uint8_t* bytes, int32_t count) {
+  return HexTextToBytesWith(BestHexPath(), text, bytes, count);
 }
 
 }  // namespace qv

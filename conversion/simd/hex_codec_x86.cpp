@@ -1,27 +1,24 @@
-// Vectorised hex codec paths (x86-64), chosen at run time. Each gives exactly
-// the plain code's result, the stopping pair included.
+// The x86 kernels of the hex codec (SSE2, SSSE3, AVX2). The build adds this
+// file on x86 only; hex_codec.cpp chooses among them at run time. Each gives
+// exactly the plain code's result, the stopping pair included.
 //
-// The decoder must not fault on characters past the one that stops it: the
+// The decoders must not fault on characters past the one that stops them: the
 // caller may hand a string that ends (with a NUL, say) just before an
 // unreadable page. A block is therefore read by vector loads only when it lies
 // within the page of its first character, which is always readable; a block
 // that crosses a page boundary goes through the plain code. Within a page,
 // reading ahead is harmless. The sanitizer cannot know this, hence
 // no_sanitize_address.
+#include "conversion/simd/hex_codec_x86.h"
+
+#include <immintrin.h>
+
 #include <cstddef>
-#include <cstdint>
-#include <initializer_list>
 
 #include "conversion/hex_codec.h"
 
-#if defined(__x86_64__) || defined(__i386__)
-#include <immintrin.h>
-#define QV_HEX_X86 1
-#endif
+namespace qv::hex_x86 {
 
-namespace qv {
-
-#ifdef QV_HEX_X86
 namespace {
 
 #define QV_NO_ASAN __attribute__((no_sanitize_address))
@@ -39,6 +36,8 @@ __attribute__((target("sse2"))) inline __m128i NibblesToDigitsSse2(__m128i nibbl
   const __m128i over9 = _mm_cmpgt_epi8(nibbles, _mm_set1_epi8(9));
   return _mm_add_epi8(_mm_add_epi8(nibbles, _mm_set1_epi8('0')), _mm_and_si128(over9, _mm_set1_epi8(7)));
 }
+
+}  // namespace
 
 __attribute__((target("sse2"))) void EncodeSse2(const uint8_t* bytes, char* text, int32_t count) {
   const __m128i low_mask = _mm_set1_epi8(0x0F);
@@ -89,6 +88,8 @@ __attribute__((target("avx2"))) void EncodeAvx2(const uint8_t* bytes, char* text
 }
 
 // ---- decoding ----
+
+namespace {
 
 // Digit values of 16 characters; `valid` gets 0xFF where the character is a digit.
 __attribute__((target("sse2"))) inline __m128i DigitValuesSse2(__m128i c, __m128i& valid) {
@@ -142,6 +143,8 @@ QV_NO_ASAN inline int32_t DecodeSse(const char* text, uint8_t* bytes, int32_t co
   return done + HexTextToBytesPlain(text + 2 * done, bytes + done, count - done);
 }
 
+}  // namespace
+
 __attribute__((target("sse2"))) QV_NO_ASAN int32_t DecodeSse2(const char* text, uint8_t* bytes,
                                                              int32_t count) {
   return DecodeSse<false>(text, bytes, count);
@@ -151,6 +154,8 @@ __attribute__((target("ssse3"))) QV_NO_ASAN int32_t DecodeSsse3(const char* text
                                                                int32_t count) {
   return DecodeSse<true>(text, bytes, count);
 }
+
+namespace {
 
 // Digit values of 32 characters by two nibble lookups: `valid` gets a non-zero
 // byte exactly where the character is a hex digit.
@@ -201,6 +206,8 @@ __attribute__((target("avx2"))) QV_NO_ASAN inline int32_t DecodeAvx2Blocks(const
   return done;
 }
 
+}  // namespace
+
 __attribute__((target("avx2"))) QV_NO_ASAN int32_t DecodeAvx2(const char* text, uint8_t* bytes,
                                                              int32_t count) {
   if (count <= 0) return 0;
@@ -216,67 +223,4 @@ __attribute__((target("avx2"))) QV_NO_ASAN int32_t DecodeAvx2(const char* text, 
   return done + DecodeSsse3(text + 2 * done, bytes + done, count - done);
 }
 
-}  // namespace
-
-bool HexPathSupported(THexPath path) {
-  switch (path) {
-    case THexPath::Plain: return true;
-    case THexPath::SSE2: return __builtin_cpu_supports("sse2");
-    case THexPath::SSSE3: return __builtin_cpu_supports("ssse3");
-    case THexPath::AVX2: return __builtin_cpu_supports("avx2");
-  }
-  return false;
-}
-
-void BytesToHexTextWith(THexPath path, const uint8_t* bytes, char* text, int32_t count) {
-  if (count <= 0) return;
-  switch (path) {
-    case THexPath::Plain: BytesToHexTextPlain(bytes, text, count); return;
-    case THexPath::SSE2: EncodeSse2(bytes, text, count); return;
-    case THexPath::SSSE3: EncodeSsse3(bytes, text, count); return;
-    case THexPath::AVX2: EncodeAvx2(bytes, text, count); return;
-  }
-}
-
-int32_t HexTextToBytesWith(THexPath path, const char* text, uint8_t* bytes, int32_t count) {
-  if (count <= 0) return 0;
-  switch (path) {
-    case THexPath::Plain: return HexTextToBytesPlain(text, bytes, count);
-    case THexPath::SSE2: return DecodeSse2(text, bytes, count);
-    case THexPath::SSSE3: return DecodeSsse3(text, bytes, count);
-    case THexPath::AVX2: return DecodeAvx2(text, bytes, count);
-  }
-  return 0;
-}
-
-#else  // not x86: the plain code serves every path.
-
-bool HexPathSupported(THexPath path) { return path == THexPath::Plain; }
-void BytesToHexTextWith(THexPath, const uint8_t* bytes, char* text, int32_t count) {
-  BytesToHexTextPlain(bytes, text, count);
-}
-int32_t HexTextToBytesWith(THexPath, const char* text, uint8_t* bytes, int32_t count) {
-  return HexTextToBytesPlain(text, bytes, count);
-}
-
-#endif
-
-THexPath BestHexPath() {
-  static const THexPath best = [] {
-    for (THexPath path : {THexPath::AVX2, THexPath::SSSE3, THexPath::SSE2}) {
-      if (HexPathSupported(path)) return path;
-    }
-    return THexPath::Plain;
-  }();
-  return best;
-}
-
-void BytesToHexText(const uint8_t* bytes, char* text, int32_t count) {
-  BytesToHexTextWith(BestHexPath(), bytes, text, count);
-}
-
-int32_t HexTextToBytes(const char* text, uint8_t* bytes, int32_t count) {
-  return HexTextToBytesWith(BestHexPath(), text, bytes, count);
-}
-
-}  // namespace qv
+}  // namespace qv::hex_x86
