@@ -1,5 +1,6 @@
-// The streams quorvane-hex converts through give exactly what the window's
-// conversions give, for sound and for broken text.
+// The hex streams fed from a stream, piece by piece (as the command line
+// uses them), give exactly what they give fed from memory in one piece (as
+// the window's conversions use them), for sound and for broken text.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -7,27 +8,24 @@
 #include "base/exceptions.h"
 #include "base/streams.h"
 #include "conversion/hex_codec.h"
+#include "conversion/hex_streams.h"
 #include "conversion/jpeg_image.h"
 #include "conversion/picture_hex.h"
-#include "tests/tools/cli/cli_test_support.h"
-#include "tools/hex_report.h"
-#include "tools/hex_stream.h"
+#include "jpeg_test_support.h"
 
 namespace qv {
 namespace {
 
-std::string Bytes(TJPEGImage& picture) {
-  TMemoryStream out;
-  picture.WriteToStream(out);
-  return std::string(reinterpret_cast<const char*>(out.Memory()), static_cast<size_t>(out.Size()));
-}
+using testing_jpeg::CorpusFile;
+using testing_jpeg::ReadAll;
+using testing_jpeg::Written;
 
 // The picture's bytes, or the error text, for text loaded one way or the other.
 std::string ViaHexToJPEG(const std::string& text) {
   try {
     TJPEGImage picture;
     HexToJPEG(text, picture);
-    return Bytes(picture);
+    return Written(picture);
   } catch (const Exception& e) {
     return "error: " + e.Message();
   }
@@ -42,15 +40,15 @@ std::string ViaDecodingStream(const std::string& text, int64_t* pairs = nullptr)
     TJPEGImage picture;
     picture.ReadFromStream(bytes);
     if (pairs) *pairs = bytes.PairsDecoded();
-    return Bytes(picture);
+    return Written(picture);
   } catch (const Exception& e) {
     return "error: " + e.Message();
   }
 }
 
-TEST(HexStreams, DecodingStreamLoadsWhatHexToJPEGLoads) {
+TEST(HexStreams, DecodingFromAStreamLoadsWhatHexToJPEGLoads) {
   const std::string jpeg =
-      testing_cli::ReadFile(testing_cli::Corpus("jpeg/good/large-pil-photo-2000x1072.jpg"));
+      ReadAll(CorpusFile("good/large-pil-photo-2000x1072.jpg"));
   std::string text(2 * jpeg.size(), '\0');
   BytesToHexText(reinterpret_cast<const uint8_t*>(jpeg.data()), text.data(),
                  static_cast<int32_t>(jpeg.size()));
@@ -79,12 +77,12 @@ TEST(HexStreams, DecodingStreamLoadsWhatHexToJPEGLoads) {
   EXPECT_EQ(pairs, static_cast<int64_t>(piece / 2));
 }
 
-TEST(HexStreams, EncodingStreamWritesWhatJPEGToHexWrites) {
-  for (const char* name : {"jpeg/good/large-pillars-2048x2048.jpg", "jpeg/bad/jdec-empty.jpg",
-                           "jpeg/good/jpegsuite-baseline-1x1.jpg"}) {
+TEST(HexStreams, EncodingIntoAStreamWritesWhatJPEGToHexWrites) {
+  for (const char* name : {"good/large-pillars-2048x2048.jpg", "bad/jdec-empty.jpg",
+                           "good/jpegsuite-baseline-1x1.jpg"}) {
     SCOPED_TRACE(name);
     TJPEGImage picture;
-    picture.ReadFromFile(testing_cli::Corpus(name));
+    picture.ReadFromFile(CorpusFile(name));
     std::string expected;
     JPEGToHex(picture, expected);
     TMemoryStream text;
@@ -93,38 +91,6 @@ TEST(HexStreams, EncodingStreamWritesWhatJPEGToHexWrites) {
     EXPECT_EQ(
         std::string(reinterpret_cast<const char*>(text.Memory()), static_cast<size_t>(text.Size())),
         expected);
-  }
-}
-
-TEST(HexReport, StopsAreDescribedWithEscapes) {
-  struct Case {
-    std::string text;
-    int64_t pairs;
-    int64_t offset;
-    std::string reason;
-    std::string run;
-  };
-  const Case cases[] = {
-      {"FFD8", 2, 0, "", ""},
-      {"FFD8\r\nFF", 2, 4, "a line break", "\\r\\n"},
-      {"F\nD8", 0, 1, "a line break", "\\n"},
-      {"0xFF", 0, 1, "a 0x prefix", "0x"},
-      {"FF 0XD8", 1, 2, "a blank", " "},
-      {std::string("AB\0CD", 5), 1, 2, "a NUL character", "\\0"},
-      {"ABG1", 1, 2, "a character that is not a hex digit", "G"},
-      {"AB\x01\x7F", 1, 2, "a control character", "\\x01\\x7F"},
-      {"AB\"\\", 1, 2, "a character that is not a hex digit", "\\\"\\\\"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.text);
-    const THexStop stop = FindHexStop(c.text);
-    EXPECT_EQ(stop.PairsDecoded, c.pairs);
-    EXPECT_EQ(stop.Stopped, !c.reason.empty());
-    if (!stop.Stopped) continue;
-    EXPECT_EQ(stop.Offset, c.offset);
-    EXPECT_EQ(stop.Column, c.offset + 1);
-    EXPECT_EQ(stop.Reason, c.reason);
-    EXPECT_EQ(stop.Run, c.run);
   }
 }
 
