@@ -1,7 +1,7 @@
-#include <atomic>
 #include "conversion/jpeg_codec.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <string>
 
@@ -11,6 +11,7 @@
 #include "base/format.h"
 #include "base/platform.h"
 #include "base/streams.h"
+#include "graphics/bitmap.h"
 #include "graphics/graphic.h"
 
 namespace qv::jpeg {
@@ -217,40 +218,64 @@ void TermDestination(j_compress_ptr cinfo) {
   throw EJPEG(Format("JPEG error #%d", code));
 }
 
-// --- decoder -----------------------------------------------------------------
+// --- library objects -----------------------------------------------------------
 
-TDecoder::TDecoder(const uint8_t* bytes, size_t size, TGraphic* owner)
+namespace {
+
+void Create(jpeg_decompress_struct& cinfo) {
+  jpeg_CreateDecompress(&cinfo, JPEG_LIB_VERSION, sizeof(jpeg_decompress_struct));
+}
+void Create(jpeg_compress_struct& cinfo) {
+  jpeg_CreateCompress(&cinfo, JPEG_LIB_VERSION, sizeof(jpeg_compress_struct));
+}
+
+}  // namespace
+
+template <class LibraryStruct>
+TLibraryObject<LibraryStruct>::TLibraryObject(TGraphic* owner, bool monitored)
     : context_(std::make_unique<TContext>()) {  // value-initialised: all zero
   TContext& c = *context_;
   InstallErrorManager(c.err, &raised_);
   c.cinfo.err = &c.err.pub;
-  auto create = [&] {
-    jpeg_CreateDecompress(&c.cinfo, JPEG_LIB_VERSION, sizeof(jpeg_decompress_struct));
-  };
-  alive_ = true;  // destroying a half-made decompressor is safe
+  auto create = [&] { Create(c.cinfo); };
+  alive_ = true;  // destroying a half-made object is safe
   Run(create);
   c.cinfo.mem->max_memory_to_use = kMaxLibraryMemory;
-  // Always monitored: the monitor also enforces the scan limit.
-  InstallProgress(c.progress, owner);
-  c.cinfo.progress = &c.progress.pub;
-  auto attach = [&] { AttachSource(&c.cinfo, bytes, size); };
-  Run(attach);
+  if (monitored) {
+    InstallProgress(c.progress, owner);
+    c.cinfo.progress = &c.progress.pub;
+  }
 }
 
-TDecoder::~TDecoder() {
+template <class LibraryStruct>
+TLibraryObject<LibraryStruct>::~TLibraryObject() {
   Destroy();
 }
 
-void TDecoder::Destroy() noexcept {
+template <class LibraryStruct>
+void TLibraryObject<LibraryStruct>::Destroy() noexcept {
   if (!alive_) return;
   alive_ = false;
-  jpeg_destroy_decompress(&context_->cinfo);
+  jpeg_destroy(reinterpret_cast<j_common_ptr>(&context_->cinfo));
 }
 
-void TDecoder::Fail() {
+template <class LibraryStruct>
+void TLibraryObject<LibraryStruct>::Fail() {
   const int code = context_->err.pub.msg_code;
   Destroy();
   RaiseJPEGError(code, std::exchange(raised_, nullptr));
+}
+
+template class TLibraryObject<jpeg_decompress_struct>;
+template class TLibraryObject<jpeg_compress_struct>;
+
+// --- decoder -----------------------------------------------------------------
+
+// Always monitored: the monitor also enforces the scan limit.
+TDecoder::TDecoder(const uint8_t* bytes, size_t size, TGraphic* owner)
+    : TLibraryObject(owner, true) {
+  jpeg_decompress_struct& d = Info();
+  Run([&] { AttachSource(&d, bytes, size); });
 }
 
 THeaderFacts ReadHeader(const uint8_t* bytes, size_t size) {
@@ -266,60 +291,162 @@ THeaderFacts ReadHeader(const uint8_t* bytes, size_t size) {
   return facts;
 }
 
+// --- decoding into a bitmap ------------------------------------------------------
+
+namespace {
+
+constexpr int kQuantizedColours = 236;
+
+TPaletteHandle PaletteFromColormap(const jpeg_decompress_struct& d) {
+  std::vector<QRgb> entries(static_cast<size_t>(d.actual_number_of_colors));
+  const bool gray = d.out_color_components == 1;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    if (gray) {
+      const int level = d.colormap[0][i];
+      entries[i] = qRgb(level, level, level);
+    } else {
+      // The decoder works in blue, green, red order.
+      entries[i] = qRgb(d.colormap[2][i], d.colormap[1][i], d.colormap[0][i]);
+    }
+  }
+  return MakePalette(std::move(entries));
+}
+
+// Turns a row of `components` samples per pixel into blue, green, red. Four
+// components are CMYK (Adobe applications store them inverted); two are grey
+// with alpha; other counts keep their first three samples.
+void ConvertRow(const JSAMPLE* in, uint8_t* out, JDIMENSION width, int components, bool inverted) {
+  for (JDIMENSION x = 0; x < width; ++x, in += components, out += 3) {
+    if (components == 4) {
+      int c = in[0], m = in[1], y = in[2], k = in[3];
+      if (!inverted) {
+        c = 255 - c;
+        m = 255 - m;
+        y = 255 - y;
+        k = 255 - k;
+      }
+      out[0] = static_cast<uint8_t>((y * k + 127) / 255);
+      out[1] = static_cast<uint8_t>((m * k + 127) / 255);
+      out[2] = static_cast<uint8_t>((c * k + 127) / 255);
+    } else if (components < 3) {
+      out[0] = out[1] = out[2] = in[0];
+    } else {
+      out[0] = in[2];
+      out[1] = in[1];
+      out[2] = in[0];
+    }
+  }
+}
+
+}  // namespace
+
+TBitmapDecoder::TBitmapDecoder(const uint8_t* bytes, size_t size, TGraphic* owner,
+                               const TDecodeSettings& settings)
+    : decoder_(bytes, size, owner) {
+  jpeg_decompress_struct& d = decoder_.Info();
+  decoder_.Run([&] { jpeg_read_header(&d, TRUE); });
+  d.scale_num = 1;
+  d.scale_denom = 1u << (settings.ScaleShift & 3);
+  d.do_block_smoothing = settings.BlockSmoothing ? TRUE : FALSE;
+  if (settings.FastDct) d.dct_method = JDCT_IFAST;
+  if (settings.Gray) d.out_color_space = JCS_GRAYSCALE;
+  // Three-sample pixels in the bitmap's own blue, green, red order.
+  if (d.out_color_space == JCS_RGB) d.out_color_space = JCS_EXT_BGR;
+  eight_ = d.out_color_space == JCS_GRAYSCALE ||
+           (settings.EightBit && d.out_color_space == JCS_EXT_BGR);
+  if (eight_) {
+    d.quantize_colors = TRUE;
+    d.desired_number_of_colors = kQuantizedColours;
+  }
+  palette_colour_ = eight_ && d.out_color_space == JCS_EXT_BGR;
+}
+
+void TBitmapDecoder::UseFixedPalette(const TPalette& palette) {
+  jpeg_decompress_struct& d = decoder_.Info();
+  const int n = static_cast<int>(std::min<size_t>(palette.Entries.size(), 256));
+  decoder_.Run([&] {
+    d.colormap = (*d.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&d), JPOOL_IMAGE,
+                                        static_cast<JDIMENSION>(std::max(n, 1)), 3);
+  });
+  for (int i = 0; i < n; ++i) {
+    const QRgb entry = palette.Entries[static_cast<size_t>(i)];
+    d.colormap[2][i] = static_cast<JSAMPLE>(qRed(entry));
+    d.colormap[1][i] = static_cast<JSAMPLE>(qGreen(entry));
+    d.colormap[0][i] = static_cast<JSAMPLE>(qBlue(entry));
+  }
+  d.actual_number_of_colors = n;
+  fixed_palette_ = true;
+}
+
+void TBitmapDecoder::DecodeInto(TBitmap& bitmap, const std::function<void()>& palette_made) {
+  jpeg_decompress_struct& d = decoder_.Info();
+  // The bitmap's size is checked before the library or the bitmap allocates
+  // anything for it: a few hundred bytes may declare 65500 x 65500 pixels.
+  decoder_.Run([&] { jpeg_calc_output_dimensions(&d); });
+  CheckPictureSize(d.output_width, d.output_height, eight_ ? 8 : 24);
+  decoder_.Run([&] { jpeg_start_decompress(&d); });
+  bitmap.SetSize(static_cast<int32_t>(d.output_width), static_cast<int32_t>(d.output_height));
+  if (d.colormap != nullptr && !fixed_palette_) {
+    bitmap.SetPalette(PaletteFromColormap(d));
+    if (palette_made) palette_made();
+  }
+
+  const int components = d.output_components;
+  const bool convert = !eight_ && components != 3;
+  const bool inverted = d.saw_Adobe_marker != 0;
+  JSAMPARRAY temp = nullptr;
+  decoder_.Run([&] {
+    if (convert) {
+      temp = (*d.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&d), JPOOL_IMAGE,
+                                    d.output_width * static_cast<JDIMENSION>(components), 1);
+    }
+    while (d.output_scanline < d.output_height) {
+      const JDIMENSION y = d.output_scanline;
+      JSAMPROW row = convert ? temp[0] : bitmap.ScanLine(static_cast<int32_t>(y));
+      if (jpeg_read_scanlines(&d, &row, 1) != 1) break;
+      if (convert) {
+        ConvertRow(temp[0], bitmap.ScanLine(static_cast<int32_t>(y)), d.output_width, components,
+                   inverted);
+      }
+    }
+    jpeg_finish_decompress(&d);
+  });
+}
+
 // --- encoder -----------------------------------------------------------------
 
-void EncodeBGR(const uint8_t* pixels, int64_t stride, int32_t width, int32_t height, int quality,
-               TGraphic* owner, TStream& out) {
-  struct TContext {
-    TErrorManager err;
-    TProgressRecord progress;
-    jpeg_compress_struct cinfo;
-  };
-  auto context = std::make_unique<TContext>();
-  TContext& c = *context;
-  std::exception_ptr raised;
-  InstallErrorManager(c.err, &raised);
-  c.cinfo.err = &c.err.pub;
-  bool alive = true;
-  auto fail = [&] {
-    const int code = c.err.pub.msg_code;
-    if (alive) jpeg_destroy_compress(&c.cinfo);
-    RaiseJPEGError(code, raised);
-  };
-  auto create = [&] {
-    jpeg_CreateCompress(&c.cinfo, JPEG_LIB_VERSION, sizeof(jpeg_compress_struct));
-  };
-  if (!CallGuarded(c.err, create)) fail();
-  c.cinfo.mem->max_memory_to_use = kMaxLibraryMemory;
-  if (owner != nullptr) {
-    InstallProgress(c.progress, owner);
-    c.cinfo.progress = &c.progress.pub;
-  }
-  TStreamDestination* dest = nullptr;
-  auto encode = [&] {
-    dest = static_cast<TStreamDestination*>((*c.cinfo.mem->alloc_small)(
-        reinterpret_cast<j_common_ptr>(&c.cinfo), JPOOL_PERMANENT, sizeof(TStreamDestination)));
+// Monitored only for an owner: a compressor reads no scans to limit.
+TEncoder::TEncoder(TStream& out, TGraphic* owner) : TLibraryObject(owner, owner != nullptr) {
+  jpeg_compress_struct& c = Info();
+  Run([&] {
+    auto* dest = static_cast<TStreamDestination*>((*c.mem->alloc_small)(
+        reinterpret_cast<j_common_ptr>(&c), JPOOL_PERMANENT, sizeof(TStreamDestination)));
     dest->pub.init_destination = InitDestination;
     dest->pub.empty_output_buffer = EmptyOutputBuffer;
     dest->pub.term_destination = TermDestination;
     dest->stream = &out;
-    c.cinfo.dest = &dest->pub;
-    c.cinfo.image_width = static_cast<JDIMENSION>(width);
-    c.cinfo.image_height = static_cast<JDIMENSION>(height);
-    c.cinfo.input_components = 3;
-    c.cinfo.in_color_space = JCS_EXT_BGR;
-    jpeg_set_defaults(&c.cinfo);
-    jpeg_set_quality(&c.cinfo, quality, TRUE);
-    jpeg_start_compress(&c.cinfo, TRUE);
-    while (c.cinfo.next_scanline < c.cinfo.image_height) {
-      JSAMPROW row = const_cast<JSAMPROW>(pixels + stride * c.cinfo.next_scanline);
-      jpeg_write_scanlines(&c.cinfo, &row, 1);
+    c.dest = &dest->pub;
+  });
+}
+
+void EncodeBGR(const uint8_t* pixels, int64_t stride, int32_t width, int32_t height, int quality,
+               TGraphic* owner, TStream& out) {
+  TEncoder encoder(out, owner);
+  jpeg_compress_struct& c = encoder.Info();
+  encoder.Run([&] {
+    c.image_width = static_cast<JDIMENSION>(width);
+    c.image_height = static_cast<JDIMENSION>(height);
+    c.input_components = 3;
+    c.in_color_space = JCS_EXT_BGR;
+    jpeg_set_defaults(&c);
+    jpeg_set_quality(&c, quality, TRUE);
+    jpeg_start_compress(&c, TRUE);
+    while (c.next_scanline < c.image_height) {
+      JSAMPROW row = const_cast<JSAMPROW>(pixels + stride * c.next_scanline);
+      jpeg_write_scanlines(&c, &row, 1);
     }
-    jpeg_finish_compress(&c.cinfo);
-  };
-  if (!CallGuarded(c.err, encode)) fail();
-  alive = false;
-  jpeg_destroy_compress(&c.cinfo);
+    jpeg_finish_compress(&c);
+  });
 }
 
 void SetProgressClock(TProgressClock clock) { g_progress_clock.store(clock); }

@@ -1,5 +1,6 @@
 // The libjpeg glue of the JPEG picture: error manager, in-memory source and
-// destination, progress monitor, and owners of the library objects.
+// destination, progress monitor, owners of the library objects, and the
+// decode into a bitmap and the encode from pixels built on them.
 //
 // A fatal library error leaves the library by longjmp back to the frame that
 // made the call (a small C-style frame in CallGuarded); the library object is
@@ -13,14 +14,17 @@
 #include <cstdint>
 #include <cstdio>  // jpeglib.h needs FILE and size_t
 #include <exception>
+#include <functional>
 #include <memory>
 
 #include <jpeglib.h>
 
+#include "graphics/palette.h"
 #include "graphics/picture_budget.h"
 
 namespace qv {
 
+class TBitmap;
 class TGraphic;
 class TStream;
 
@@ -61,34 +65,36 @@ bool CallGuarded(TErrorManager& err, Step& step) {
   return true;
 }
 
-// A decompressor reading a byte block from its first byte (4096-byte fills, an
-// end-of-image marker inserted when the data runs out), with the memory and
-// scan limits above. Destroyed on every way out.
-class TDecoder {
+// Owner of a libjpeg object (jpeg_decompress_struct or jpeg_compress_struct)
+// with its error manager and progress record; destroyed on every way out.
+template <class LibraryStruct>
+class TLibraryObject {
  public:
-  // With an `owner`, progress notices go to that picture. The block must
-  // outlive the decoder and is never written.
-  TDecoder(const uint8_t* bytes, size_t size, TGraphic* owner);
-  ~TDecoder();
-  TDecoder(const TDecoder&) = delete;
-  TDecoder& operator=(const TDecoder&) = delete;
+  TLibraryObject(const TLibraryObject&) = delete;
+  TLibraryObject& operator=(const TLibraryObject&) = delete;
 
-  jpeg_decompress_struct& Info() { return context_->cinfo; }
+  LibraryStruct& Info() { return context_->cinfo; }
 
   // Runs a step of libjpeg calls (see CallGuarded). A fatal library error
-  // destroys the decompressor and raises EJPEG "JPEG error #<code>" (EOutOfMemory
+  // destroys the object and raises EJPEG "JPEG error #<code>" (EOutOfMemory
   // for the library's own out-of-memory error); a failure from a progress
-  // handler destroys it and is raised unchanged.
+  // handler or a stream destroys it and is raised unchanged.
   template <class Step>
   void Run(Step&& step) {
     if (!CallGuarded(context_->err, step)) Fail();
   }
 
+ protected:
+  // Makes the library object, capped at kMaxLibraryMemory; with `monitored`,
+  // a progress monitor whose notices go to `owner` (when given).
+  TLibraryObject(TGraphic* owner, bool monitored);
+  ~TLibraryObject();
+
  private:
   struct TContext {
     TErrorManager err;
     TProgressRecord progress;
-    jpeg_decompress_struct cinfo;
+    LibraryStruct cinfo;
   };
 
   [[noreturn]] void Fail();
@@ -97,6 +103,25 @@ class TDecoder {
   std::unique_ptr<TContext> context_;
   std::exception_ptr raised_;
   bool alive_ = false;
+};
+
+// A decompressor reading a byte block from its first byte (4096-byte fills, an
+// end-of-image marker inserted when the data runs out), with the memory and
+// scan limits above.
+class TDecoder : public TLibraryObject<jpeg_decompress_struct> {
+ public:
+  // With an `owner`, progress notices go to that picture. The block must
+  // outlive the decoder and is never written.
+  TDecoder(const uint8_t* bytes, size_t size, TGraphic* owner);
+};
+
+// A compressor writing at a stream's position in 4096-byte pieces (failures
+// of the stream pass on unchanged), with the memory limit above.
+class TEncoder : public TLibraryObject<jpeg_compress_struct> {
+ public:
+  // With an `owner`, progress notices go to that picture. `out` must outlive
+  // the encoder.
+  TEncoder(TStream& out, TGraphic* owner);
 };
 
 // Header facts of a JPEG byte block.
@@ -109,6 +134,47 @@ struct THeaderFacts {
 // Reads the header of `size` bytes (size > 0), without a progress monitor.
 // Fails with EJPEG as TDecoder::Run does.
 THeaderFacts ReadHeader(const uint8_t* bytes, size_t size);
+
+// How a picture wants its pixels.
+struct TDecodeSettings {
+  int ScaleShift = 0;  // 1/2^ScaleShift of the full size, 0..3
+  bool BlockSmoothing = true;
+  bool FastDct = false;
+  bool Gray = false;      // one grey byte a pixel whatever the file holds
+  bool EightBit = false;  // colour reduced to a palette
+};
+
+// A decode into a bitmap: three-byte blue-green-red pixels, or one-byte palette
+// indices for grey and for colour reduced to a palette (of 236 colours made
+// for the picture, leaving room for the screen's own 20, or a given one).
+// Fails with EJPEG as TDecoder::Run does.
+class TBitmapDecoder {
+ public:
+  // Reads the header and applies `settings`. With an `owner`, progress
+  // notices go to that picture.
+  TBitmapDecoder(const uint8_t* bytes, size_t size, TGraphic* owner,
+                 const TDecodeSettings& settings);
+
+  // One byte a pixel: the bitmap to decode into is pf8bit, else pf24bit.
+  bool EightBit() const { return eight_; }
+  // Colour reduced to a palette (not grey).
+  bool PaletteColour() const { return palette_colour_; }
+  // Reduces colour to the first 256 entries of `palette` instead of a palette
+  // made for the picture. Only when PaletteColour().
+  void UseFixedPalette(const TPalette& palette);
+
+  // Checks the output size against the picture budget before anything is
+  // allocated for it, sizes `bitmap`, gives it the palette made for the
+  // picture (then calls `palette_made`), and decodes the rows into it. A
+  // failure leaves the rows decoded so far.
+  void DecodeInto(TBitmap& bitmap, const std::function<void()>& palette_made);
+
+ private:
+  TDecoder decoder_;
+  bool eight_ = false;
+  bool palette_colour_ = false;
+  bool fixed_palette_ = false;
+};
 
 // The millisecond clock of the progress monitor (TickCount32 unless replaced;
 // tests replace it to get notices without a slow decode). null restores it.

@@ -17,49 +17,6 @@ namespace qv {
 namespace {
 
 constexpr const char* kCannotResizeText = "Cannot change the size of a JPEG image";
-// Colours of a quantized picture: 236, leaving room for the screen's own 20.
-constexpr int kQuantizedColours = 236;
-
-TPaletteHandle PaletteFromColormap(const jpeg_decompress_struct& d) {
-  std::vector<QRgb> entries(static_cast<size_t>(d.actual_number_of_colors));
-  const bool gray = d.out_color_components == 1;
-  for (size_t i = 0; i < entries.size(); ++i) {
-    if (gray) {
-      const int level = d.colormap[0][i];
-      entries[i] = qRgb(level, level, level);
-    } else {
-      // The decoder works in blue, green, red order.
-      entries[i] = qRgb(d.colormap[2][i], d.colormap[1][i], d.colormap[0][i]);
-    }
-  }
-  return MakePalette(std::move(entries));
-}
-
-// Turns a row of `components` samples per pixel into blue, green, red. Four
-// components are CMYK (Adobe applications store them inverted); two are grey
-// with alpha; other counts keep their first three samples.
-void ConvertRow(const JSAMPLE* in, uint8_t* out, JDIMENSION width, int components, bool inverted) {
-  for (JDIMENSION x = 0; x < width; ++x, in += components, out += 3) {
-    if (components == 4) {
-      int c = in[0], m = in[1], y = in[2], k = in[3];
-      if (!inverted) {
-        c = 255 - c;
-        m = 255 - m;
-        y = 255 - y;
-        k = 255 - k;
-      }
-      out[0] = static_cast<uint8_t>((y * k + 127) / 255);
-      out[1] = static_cast<uint8_t>((m * k + 127) / 255);
-      out[2] = static_cast<uint8_t>((c * k + 127) / 255);
-    } else if (components < 3) {
-      out[0] = out[1] = out[2] = in[0];
-    } else {
-      out[0] = in[2];
-      out[1] = in[1];
-      out[2] = in[0];
-    }
-  }
-}
 
 }  // namespace
 
@@ -176,22 +133,14 @@ void TJPEGImage::Decode(TBitmap& bitmap) {
   if (!data_->HasBytes()) return;
 
   // Decoder set-up; a failure here leaves the empty bitmap cached.
-  jpeg::TDecoder decoder(data_->BytesData(), static_cast<size_t>(data_->BytesSize()), this);
-  jpeg_decompress_struct& d = decoder.Info();
-  decoder.Run([&] { jpeg_read_header(&d, TRUE); });
-  d.scale_num = 1;
-  d.scale_denom = 1u << (decode_scale_ & 3);
-  d.do_block_smoothing = block_smoothing_ ? TRUE : FALSE;
-  if (decode_priority_ == dpSpeed) d.dct_method = JDCT_IFAST;
-  if (gray_output_) d.out_color_space = JCS_GRAYSCALE;
-  // Three-sample pixels in the bitmap's own blue, green, red order.
-  if (d.out_color_space == JCS_RGB) d.out_color_space = JCS_EXT_BGR;
-  const bool eight = d.out_color_space == JCS_GRAYSCALE ||
-                     (output_depth_ == od8Bit && d.out_color_space == JCS_EXT_BGR);
-  if (eight) {
-    d.quantize_colors = TRUE;
-    d.desired_number_of_colors = kQuantizedColours;
-  }
+  jpeg::TDecodeSettings settings;
+  settings.ScaleShift = decode_scale_ & 3;
+  settings.BlockSmoothing = block_smoothing_;
+  settings.FastDct = decode_priority_ == dpSpeed;
+  settings.Gray = gray_output_;
+  settings.EightBit = output_depth_ == od8Bit;
+  jpeg::TBitmapDecoder decoder(data_->BytesData(), static_cast<size_t>(data_->BytesSize()), this,
+                               settings);
 
   auto notify_end = [&](int percent) {
     NotifyProgress(this, psEnding, percent, PaletteDirty(), TRect{}, std::string());
@@ -199,63 +148,18 @@ void TJPEGImage::Decode(TBitmap& bitmap) {
   };
 
   try {
-    bitmap.SetPixelFormat(eight ? pf8bit : pf24bit);
+    bitmap.SetPixelFormat(decoder.EightBit() ? pf8bit : pf24bit);
     NotifyProgress(this, psStarting, 0, false, TRect{}, std::string());
     try {
-      bool palette_generation = true;
       if (screen_palette_) {
-        if (output_depth_ == od8Bit && eight && d.out_color_space == JCS_EXT_BGR) {
-          const TPalette& palette = *screen_palette_;
-          const int n = static_cast<int>(std::min<size_t>(palette.Entries.size(), 256));
-          decoder.Run([&] {
-            d.colormap = (*d.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&d), JPOOL_IMAGE,
-                                                static_cast<JDIMENSION>(std::max(n, 1)), 3);
-          });
-          for (int i = 0; i < n; ++i) {
-            d.colormap[2][i] = static_cast<JSAMPLE>(qRed(palette.Entries[static_cast<size_t>(i)]));
-            d.colormap[1][i] =
-                static_cast<JSAMPLE>(qGreen(palette.Entries[static_cast<size_t>(i)]));
-            d.colormap[0][i] = static_cast<JSAMPLE>(qBlue(palette.Entries[static_cast<size_t>(i)]));
-          }
-          d.actual_number_of_colors = n;
+        if (output_depth_ == od8Bit && decoder.PaletteColour()) {
+          decoder.UseFixedPalette(*screen_palette_);
           bitmap.SetPalette(screen_palette_);
-          palette_generation = false;
         } else if (output_depth_ == od24Bit) {
           screen_palette_.reset();
         }
       }
-
-      // The bitmap's size is checked before the library or the bitmap allocates
-      // anything for it: a few hundred bytes may declare 65500 x 65500 pixels.
-      decoder.Run([&] { jpeg_calc_output_dimensions(&d); });
-      CheckPictureSize(d.output_width, d.output_height, eight ? 8 : 24);
-      decoder.Run([&] { jpeg_start_decompress(&d); });
-      bitmap.SetSize(static_cast<int32_t>(d.output_width), static_cast<int32_t>(d.output_height));
-      if (d.colormap != nullptr && palette_generation) {
-        bitmap.SetPalette(PaletteFromColormap(d));
-        SetPaletteDirty(true);
-      }
-
-      const int components = d.output_components;
-      const bool convert = !eight && components != 3;
-      const bool inverted = d.saw_Adobe_marker != 0;
-      JSAMPARRAY temp = nullptr;
-      decoder.Run([&] {
-        if (convert) {
-          temp = (*d.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&d), JPOOL_IMAGE,
-                                        d.output_width * static_cast<JDIMENSION>(components), 1);
-        }
-        while (d.output_scanline < d.output_height) {
-          const JDIMENSION y = d.output_scanline;
-          JSAMPROW row = convert ? temp[0] : bitmap.ScanLine(static_cast<int32_t>(y));
-          if (jpeg_read_scanlines(&d, &row, 1) != 1) break;
-          if (convert) {
-            ConvertRow(temp[0], bitmap.ScanLine(static_cast<int32_t>(y)), d.output_width,
-                       components, inverted);
-          }
-        }
-        jpeg_finish_decompress(&d);
-      });
+      decoder.DecodeInto(bitmap, [this] { SetPaletteDirty(true); });
     } catch (...) {
       notify_end(0);
       throw;
