@@ -17,6 +17,10 @@ std::string SystemErrorText(int error);
 std::string ExecutablePath();
 // Names the calling thread for debuggers, cut to the platform limit; never fails.
 void SetCurrentThreadName(const std::string& name);
+// Names the calling thread, the UI thread, for debuggers. Where the name of the
+// process's first thread is the process's own name (Linux: ps, pgrep and killall
+// read it), that thread keeps the program's name; any other thread takes `name`.
+void SetUiThreadName(const std::string& name);
 // The calling thread's name as debuggers see it (empty when it cannot be read).
 std::string CurrentThreadName();
 // The system's identifier of the calling thread (what debuggers and error texts show).

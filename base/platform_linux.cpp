@@ -56,6 +56,12 @@ void SetCurrentThreadName(const std::string& name) {
   pthread_setname_np(pthread_self(), cut.c_str());
 }
 
+void SetUiThreadName(const std::string& name) {
+  // The first thread's id is the process id; its name is the process's name.
+  if (static_cast<pid_t>(syscall(SYS_gettid)) == getpid()) return;
+  SetCurrentThreadName(name);
+}
+
 std::string CurrentThreadName() {
   char buffer[64] = {};
   if (pthread_getname_np(pthread_self(), buffer, sizeof buffer) != 0) return std::string();
