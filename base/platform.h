@@ -35,6 +35,10 @@ uint32_t TickCount32();
 // Upper bound for one allocation: a block bigger than the machine's memory
 // would only be promised by the kernel and killed later.
 uint64_t PhysicalMemoryLimit();
+// Bytes of memory the process can have in all: the smallest of the machine's
+// physical memory, what an address-space limit leaves beside the address space
+// mapped now, and the memory limit of the process's control group.
+uint64_t ProcessMemoryLimit();
 // The file that holds `address` and the address's offset in it; false when the
 // address lies in no loaded module.
 bool ModuleOfAddress(const void* address, std::string& module_path, uintptr_t& offset);

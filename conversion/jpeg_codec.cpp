@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <string>
 
 #include <jerror.h>
@@ -217,6 +218,12 @@ void TermDestination(j_compress_ptr cinfo) {
   throw EJPEG(Format("JPEG error #%d", code));
 }
 
+long LibraryMemoryLimit(int64_t other_bytes) {
+  // Never 0, which libjpeg reads as "no limit".
+  const int64_t rest = std::max<int64_t>(PictureBudget() - std::max<int64_t>(other_bytes, 0), 1);
+  return static_cast<long>(std::min<int64_t>(rest, std::numeric_limits<long>::max()));
+}
+
 // --- decoder -----------------------------------------------------------------
 
 TDecoder::TDecoder(const uint8_t* bytes, size_t size, TGraphic* owner)
@@ -229,7 +236,7 @@ TDecoder::TDecoder(const uint8_t* bytes, size_t size, TGraphic* owner)
   };
   alive_ = true;  // destroying a half-made decompressor is safe
   Run(create);
-  c.cinfo.mem->max_memory_to_use = kMaxLibraryMemory;
+  c.cinfo.mem->max_memory_to_use = LibraryMemoryLimit();
   // Always monitored: the monitor also enforces the scan limit.
   InstallProgress(c.progress, owner);
   c.cinfo.progress = &c.progress.pub;
@@ -290,7 +297,7 @@ void EncodeBGR(const uint8_t* pixels, int64_t stride, int32_t width, int32_t hei
     jpeg_CreateCompress(&c.cinfo, JPEG_LIB_VERSION, sizeof(jpeg_compress_struct));
   };
   if (!CallGuarded(c.err, create)) fail();
-  c.cinfo.mem->max_memory_to_use = kMaxLibraryMemory;
+  c.cinfo.mem->max_memory_to_use = LibraryMemoryLimit();
   if (owner != nullptr) {
     InstallProgress(c.progress, owner);
     c.cinfo.progress = &c.progress.pub;

@@ -26,10 +26,11 @@ class TStream;
 
 namespace jpeg {
 
-// libjpeg may use at most the picture budget for its own big buffers (for
-// example the whole-image coefficient buffer of a progressive file); a file that
+// What libjpeg may take for its own buffers (for example the whole-image
+// coefficient buffer of a progressive file, two bytes per sample) beside
+// `other_bytes` of the same picture: the rest of the picture budget. A file that
 // needs more fails with "JPEG error #49" instead of exhausting the machine.
-inline constexpr long kMaxLibraryMemory = static_cast<long>(kMaxPictureBytes);
+long LibraryMemoryLimit(int64_t other_bytes = 0);
 
 // Scans a decode reads at most. Encoders write about ten; each scan may cost a
 // pass over the whole coefficient buffer, so a few hundred bytes of empty scans

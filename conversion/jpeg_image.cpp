@@ -229,6 +229,10 @@ void TJPEGImage::Decode(TBitmap& bitmap) {
       // anything for it: a few hundred bytes may declare 65500 x 65500 pixels.
       decoder.Run([&] { jpeg_calc_output_dimensions(&d); });
       CheckPictureSize(d.output_width, d.output_height, eight ? 8 : 24);
+      // libjpeg's whole-image buffers, allocated when the decode starts, get
+      // what the bitmap leaves of the picture's budget.
+      d.mem->max_memory_to_use =
+          jpeg::LibraryMemoryLimit(PictureBytes(d.output_width, d.output_height, eight ? 8 : 24));
       decoder.Run([&] { jpeg_start_decompress(&d); });
       bitmap.SetSize(static_cast<int32_t>(d.output_width), static_cast<int32_t>(d.output_height));
       if (d.colormap != nullptr && palette_generation) {
