@@ -224,6 +224,31 @@ long LibraryMemoryLimit(int64_t other_bytes) {
   return static_cast<long>(std::min<int64_t>(rest, std::numeric_limits<long>::max()));
 }
 
+int64_t DecodeBufferBytes(jpeg_decompress_struct& d) {
+  constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
+  // Each term stays far below 2^63: sides of at most 65500 pixels.
+  int64_t bytes = 0;
+  auto add = [&bytes](int64_t more) { bytes = more > kMax - bytes ? kMax : bytes + more; };
+  if (jpeg_has_multiple_scans(&d)) {
+    for (int i = 0; i < d.num_components; ++i) {
+      const jpeg_component_info& c = d.comp_info[i];
+      const int64_t h = c.h_samp_factor;
+      const int64_t v = c.v_samp_factor;
+      const int64_t columns = (static_cast<int64_t>(c.width_in_blocks) + h - 1) / h * h;
+      const int64_t rows = (static_cast<int64_t>(c.height_in_blocks) + v - 1) / v * v;
+      add(columns * rows * DCTSIZE2 * static_cast<int64_t>(sizeof(JCOEF)));
+    }
+  }
+  const int64_t row = static_cast<int64_t>(d.output_width) * d.out_color_components;
+  if (d.quantize_colors && d.two_pass_quantize && d.out_color_components == 3 &&
+      d.colormap == nullptr) {
+    add(row * d.output_height);
+  }
+  // Row buffers, tables and the like: a few dozen rows of samples and a margin.
+  add(64 * (row + static_cast<int64_t>(d.image_width) * d.num_components) + (int64_t{4} << 20));
+  return bytes;
+}
+
 // --- decoder -----------------------------------------------------------------
 
 TDecoder::TDecoder(const uint8_t* bytes, size_t size, TGraphic* owner)

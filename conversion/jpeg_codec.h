@@ -32,6 +32,12 @@ namespace jpeg {
 // needs more fails with "JPEG error #49" instead of exhausting the machine.
 long LibraryMemoryLimit(int64_t other_bytes = 0);
 
+// What libjpeg allocates for the decode `d` is set up for (header read, output
+// dimensions calculated): the whole-image coefficients of a file of several
+// scans (two bytes a sample, at full size whatever the scale), the two-pass
+// colour quantiser's copy of the output, and room for its rows. Saturates.
+int64_t DecodeBufferBytes(jpeg_decompress_struct& d);
+
 // Scans a decode reads at most. Encoders write about ten; each scan may cost a
 // pass over the whole coefficient buffer, so a few hundred bytes of empty scans
 // could otherwise keep the decoder busy for minutes. More fails with

@@ -227,12 +227,17 @@ void TJPEGImage::Decode(TBitmap& bitmap) {
 
       // The bitmap's size is checked before the library or the bitmap allocates
       // anything for it: a few hundred bytes may declare 65500 x 65500 pixels.
-      decoder.Run([&] { jpeg_calc_output_dimensions(&d); });
+      int64_t library_bytes = 0;
+      decoder.Run([&] {
+        jpeg_calc_output_dimensions(&d);
+        library_bytes = jpeg::DecodeBufferBytes(d);
+      });
       CheckPictureSize(d.output_width, d.output_height, eight ? 8 : 24);
-      // libjpeg's whole-image buffers, allocated when the decode starts, get
-      // what the bitmap leaves of the picture's budget.
-      d.mem->max_memory_to_use =
-          jpeg::LibraryMemoryLimit(PictureBytes(d.output_width, d.output_height, eight ? 8 : 24));
+      // libjpeg's whole-image buffers, allocated when the decode starts, must
+      // fit beside the bitmap: what they may take is what the bitmap leaves.
+      const int64_t bitmap_bytes = PictureBytes(d.output_width, d.output_height, eight ? 8 : 24);
+      if (library_bytes > PictureBudget() - bitmap_bytes) RaiseOutOfMemory();
+      d.mem->max_memory_to_use = jpeg::LibraryMemoryLimit(bitmap_bytes);
       decoder.Run([&] { jpeg_start_decompress(&d); });
       bitmap.SetSize(static_cast<int32_t>(d.output_width), static_cast<int32_t>(d.output_height));
       if (d.colormap != nullptr && palette_generation) {
