@@ -224,7 +224,8 @@ void TForm1::IdThreadComponent1Run(TIdThreadComponent& sender) {
     failure = error.Message();
   }
   RunOnUiThread([this, failed, &failure] {
-    StatusBar1->SetPanelText(failed ? QString::fromUtf8("图片转换失败：") + QString::fromStdString(failure)
+    StatusBar1->SetPanelText(failed ? QString::fromUtf8("图片转换失败：") +
+                                          QString::fromStdString(failure)
                                     : QString::fromUtf8("图片转换完成"));
   });
   sender.StopWorker();

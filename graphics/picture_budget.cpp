@@ -18,7 +18,9 @@ int64_t PictureBudgetFor(uint64_t limit) {
   return static_cast<int64_t>(std::min<uint64_t>(budget, std::numeric_limits<int64_t>::max()));
 }
 
-int64_t PictureBudget() { return PictureBudgetFor(ProcessMemoryLimit()); }
+int64_t PictureBudget() {
+  return PictureBudgetFor(ProcessMemoryLimit());
+}
 
 int64_t PictureBytes(int64_t width, int64_t height, int bits_per_pixel) {
   constexpr int64_t kMax = std::numeric_limits<int64_t>::max();

@@ -147,8 +147,8 @@ TEST_F(Commands, HexToPictureReadsLowerCaseAndKeepsTheOldPictureOnFailure) {
 
 TEST_F(Commands, AFailedRunNamesItsErrorInTheStatusAndALaterRunWorks) {
   // Pictures that open and show but are no JPEG: the run cannot take their bytes.
-  for (const char* file : {"/bmp/bmpsuite-g-rgb24.bmp", "/png/pngsuite-basn2c08.png",
-                           "/ico/irs-bmp-24bpp-mask.ico"}) {
+  for (const char* file :
+       {"/bmp/bmpsuite-g-rgb24.bmp", "/png/pngsuite-basn2c08.png", "/ico/irs-bmp-24bpp-mask.ico"}) {
     form_->Image1->Picture().OpenPictureFile(kCorpus + file);
     ASSERT_NE(form_->Image1->Picture().HeldGraphic(), nullptr) << file;
     form_->Memo1->SetText("kept");

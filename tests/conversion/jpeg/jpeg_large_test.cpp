@@ -39,7 +39,8 @@ std::string TwoColourJpeg(int width, int height, const std::string& options) {
   std::fprintf(cjpeg, "P6\n%d %d\n255\n", width, height);
   std::vector<uint8_t> row(static_cast<size_t>(width) * 3);
   for (int x = 0; x < width; ++x)
-    for (int c = 0; c < 3; ++c) row[static_cast<size_t>(x) * 3 + c] = x < width / 2 ? kLeft[c] : kRight[c];
+    for (int c = 0; c < 3; ++c)
+      row[static_cast<size_t>(x) * 3 + c] = x < width / 2 ? kLeft[c] : kRight[c];
   for (int y = 0; y < height; ++y) std::fwrite(row.data(), 1, row.size(), cjpeg);
   const int status = pclose(cjpeg);
   std::string bytes = status == 0 ? ReadAll(path) : std::string();
@@ -59,8 +60,7 @@ TEST(LargePictures, PhotoSizesDecodeWithinTheBudget) {
   const struct {
     int width, height;
     const char* options;
-  } cases[] = {{12000, 8000, "-quality 90"},
-               {7000, 7000, "-quality 90 -progressive -sample 1x1"}};
+  } cases[] = {{12000, 8000, "-quality 90"}, {7000, 7000, "-quality 90 -progressive -sample 1x1"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + " " + c.options);
     const std::string bytes = TwoColourJpeg(c.width, c.height, c.options);

@@ -171,7 +171,8 @@ TEST_F(JPEGFormatsTest, AJPEGPictureThatDrawsNothingShowsTheBackgroundNotTheOldP
       painter.end();
       EXPECT_EQ(failed, c.fails && paint == 0) << c.name << ", paint " << paint;
       for (int y : {0, 15, 29})
-        for (int x : {0, 20, 39}) EXPECT_EQ(image.pixel(x, y), kBackground) << c.name << ", paint " << paint;
+        for (int x : {0, 20, 39})
+          EXPECT_EQ(image.pixel(x, y), kBackground) << c.name << ", paint " << paint;
     }
   }
 }

@@ -14,8 +14,8 @@
 #include "base/platform.h"
 #include "base/streams.h"
 #include "graphics/bitmap.h"
-#include "graphics/picture_budget.h"
 #include "graphics/canvas.h"
+#include "graphics/picture_budget.h"
 
 namespace qv {
 namespace {

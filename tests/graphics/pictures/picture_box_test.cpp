@@ -139,18 +139,17 @@ TEST_F(PictureTest, BoxSetsTransparencyOffExceptForMetafilesAndIcons) {
 
   // An opaque box whose picture draws nothing covers its area with the
   // background it is given; a transparent one leaves what lies behind.
+  const auto painted = [&box] {
+    return Render(8, 8, kBackground, [&box](TCanvas& canvas) {
+      box.Paint(canvas, TRect{0, 0, 8, 8}, 0xFF00FF00u);
+    });
+  };
   TBitmap empty;
   box.Picture().AssignFrom(&empty);
   ASSERT_TRUE(box.Opaque());
-  EXPECT_EQ(Render(8, 8, kBackground, [&](TCanvas& canvas) {
-              box.Paint(canvas, TRect{0, 0, 8, 8}, 0xFF00FF00u);
-            }).pixel(4, 4),
-            0xFF00FF00u);
+  EXPECT_EQ(painted().pixel(4, 4), 0xFF00FF00u);
   box.Picture().AssignFrom(nullptr);
-  EXPECT_EQ(Render(8, 8, kBackground, [&](TCanvas& canvas) {
-              box.Paint(canvas, TRect{0, 0, 8, 8}, 0xFF00FF00u);
-            }).pixel(4, 4),
-            kBackground);
+  EXPECT_EQ(painted().pixel(4, 4), kBackground);
 }
 
 }  // namespace
