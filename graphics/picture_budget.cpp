@@ -1,6 +1,7 @@
 #include "graphics/picture_budget.h"
 
 #include <algorithm>
+#include <atomic>
 #include <limits>
 
 #include "base/exceptions.h"
@@ -18,8 +19,18 @@ int64_t PictureBudgetFor(uint64_t limit) {
   return static_cast<int64_t>(std::min<uint64_t>(budget, std::numeric_limits<int64_t>::max()));
 }
 
+namespace {
+std::atomic<int64_t> g_cap{0};
+}  // namespace
+
 int64_t PictureBudget() {
-  return PictureBudgetFor(ProcessMemoryLimit());
+  const int64_t budget = PictureBudgetFor(ProcessMemoryLimit());
+  const int64_t cap = g_cap.load(std::memory_order_relaxed);
+  return cap > 0 ? std::min(budget, cap) : budget;
+}
+
+void SetPictureBudgetCap(int64_t bytes) {
+  g_cap.store(std::max<int64_t>(bytes, 0), std::memory_order_relaxed);
 }
 
 int64_t PictureBytes(int64_t width, int64_t height, int bits_per_pixel) {

@@ -14,8 +14,11 @@ namespace qv {
 // the program (a quarter, at least 256 MiB) comes off, and the rest is halved,
 // since each of the window's two boxes may hold a picture that size.
 int64_t PictureBudgetFor(uint64_t limit);
-// The same for this process now (ProcessMemoryLimit).
+// The same for this process now (ProcessMemoryLimit), at most the cap below.
 int64_t PictureBudget();
+// Caps PictureBudget at `bytes` (0 lifts the cap), for a host that limits
+// memory its own way, such as a fuzzing harness with an allocation limit.
+void SetPictureBudgetCap(int64_t bytes);
 
 // Bytes of width x height pixels of `bits_per_pixel` (1..64), rows padded to 4
 // bytes; 0 when a side is 0 or negative. Saturates at INT64_MAX instead of
