@@ -2,6 +2,7 @@
 
 #include <QPainter>
 
+#include "app/colors.h"
 #include "app/error_trap.h"
 #include "app/perf_trace.h"
 #include "graphics/canvas.h"
@@ -22,7 +23,8 @@ void TImage::paintEvent(QPaintEvent*) {
   try {
     QPainter painter(this);
     TCanvas canvas(painter);
-    box_.Paint(canvas, TRect{0, 0, width(), height()});
+    // The panel's background, where the picture draws nothing.
+    box_.Paint(canvas, TRect{0, 0, width(), height()}, ButtonFaceColor().rgb());
     if (PerfTraceOn()) PerfMark(QStringLiteral("painted ") + objectName());
   } catch (...) {
     ReportUnhandledErrorLater(std::current_exception());

@@ -1,5 +1,6 @@
 // A picture box: its container's picture stretched to the whole client area;
-// an empty box draws nothing, so the parent's background shows.
+// an empty box, or one whose picture draws nothing or fails to draw, shows the
+// panel's background.
 #pragma once
 
 #include <QWidget>

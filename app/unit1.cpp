@@ -19,6 +19,7 @@
 #include "app/status_bar.h"
 #include "app/tool_button.h"
 #include "app/toolbar.h"
+#include "base/exceptions.h"
 #include "conversion/threads/id_thread_component.h"
 #include "conversion/jpeg_image.h"
 #include "conversion/picture_hex.h"
@@ -202,19 +203,31 @@ void TForm1::RzToolButton3Click() {
 void TForm1::RzToolButton4Click() { close(); }
 
 // Runs on the worker thread; everything that touches the window is handed to
-// the UI thread. A failure ends the run silently (the component records it).
+// the UI thread. A failure skips to the final status text, which names it.
 void TForm1::IdThreadComponent1Run(TIdThreadComponent& sender) {
-  auto picture = std::make_unique<TJPEGImage>();
-  RunOnUiThread([this] { StatusBar1->SetPanelText(QString::fromUtf8("正在转换请等待....")); });
-  RunOnUiThread([this, &picture] { picture->AssignFrom(&Image1->Picture()); });
-  std::string text;
-  JPEGToHex(*picture, text);
-  RunOnUiThread([this, &text] {
-    Memo1->SetText(std::move(text));
-    PerfMark(QStringLiteral("to-hex text set"));
+  std::string failure;
+  bool failed = false;
+  try {
+    auto picture = std::make_unique<TJPEGImage>();
+    RunOnUiThread([this] { StatusBar1->SetPanelText(QString::fromUtf8("正在转换请等待....")); });
+    RunOnUiThread([this, &picture] { picture->AssignFrom(&Image1->Picture()); });
+    std::string text;
+    JPEGToHex(*picture, text);
+    RunOnUiThread([this, &text] {
+      Memo1->SetText(std::move(text));
+      PerfMark(QStringLiteral("to-hex text set"));
+    });
+  } catch (const Exception& error) {
+    // A failed run still ends with a status text: the user must be able to tell
+    // failure from slow work.
+    failed = true;
+    failure = error.Message();
+  }
+  RunOnUiThread([this, failed, &failure] {
+    StatusBar1->SetPanelText(failed ? QString::fromUtf8("图片转换失败：") +
+                                          QString::fromStdString(failure)
+                                    : QString::fromUtf8("图片转换完成"));
   });
-  picture.reset();
-  RunOnUiThread([this] { StatusBar1->SetPanelText(QString::fromUtf8("图片转换完成")); });
   sender.StopWorker();
 }
 

@@ -17,6 +17,10 @@ std::string SystemErrorText(int error);
 std::string ExecutablePath();
 // Names the calling thread for debuggers, cut to the platform limit; never fails.
 void SetCurrentThreadName(const std::string& name);
+// Names the calling thread, the UI thread, for debuggers. Where the name of the
+// process's first thread is the process's own name (Linux: ps, pgrep and killall
+// read it), that thread keeps the program's name; any other thread takes `name`.
+void SetUiThreadName(const std::string& name);
 // The calling thread's name as debuggers see it (empty when it cannot be read).
 std::string CurrentThreadName();
 // The system's identifier of the calling thread (what debuggers and error texts show).
@@ -31,6 +35,10 @@ uint32_t TickCount32();
 // Upper bound for one allocation: a block bigger than the machine's memory
 // would only be promised by the kernel and killed later.
 uint64_t PhysicalMemoryLimit();
+// Bytes of memory the process can have in all: the smallest of the machine's
+// physical memory, what an address-space limit leaves beside the address space
+// mapped now, and the memory limit of the process's control group.
+uint64_t ProcessMemoryLimit();
 // The file that holds `address` and the address's offset in it; false when the
 // address lies in no loaded module.
 bool ModuleOfAddress(const void* address, std::string& module_path, uintptr_t& offset);

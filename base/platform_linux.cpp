@@ -8,12 +8,16 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
+#include <utility>
+#include <vector>
 
 #include "base/platform.h"
 
@@ -54,6 +58,12 @@ void SetCurrentThreadName(const std::string& name) {
   // The kernel keeps 15 bytes plus the terminator.
   std::string cut = name.substr(0, 15);
   pthread_setname_np(pthread_self(), cut.c_str());
+}
+
+void SetUiThreadName(const std::string& name) {
+  // The first thread's id is the process id; its name is the process's name.
+  if (static_cast<pid_t>(syscall(SYS_gettid)) == getpid()) return;
+  SetCurrentThreadName(name);
 }
 
 std::string CurrentThreadName() {
@@ -109,6 +119,83 @@ uint64_t PhysicalMemoryLimit() {
     if (pages <= 0 || page_size <= 0) return uint64_t{1} << 40;
     return static_cast<uint64_t>(pages) * static_cast<uint64_t>(page_size);
   }();
+  return limit;
+}
+
+namespace {
+
+// The number at the start of a small file; false for "max", a missing file or
+// anything else.
+bool ReadLimitFile(const std::string& path, uint64_t& value) {
+  std::ifstream in(path);
+  std::string text;
+  if (!(in >> text) || text.empty() || !std::isdigit(static_cast<unsigned char>(text[0])))
+    return false;
+  errno = 0;
+  char* end = nullptr;
+  const unsigned long long number = std::strtoull(text.c_str(), &end, 10);
+  if (errno != 0 || *end != '\0') return false;
+  value = number;
+  return true;
+}
+
+// The smallest memory limit of the process's control group and the groups
+// above it, v2 (memory.max) or v1 (memory.limit_in_bytes, which reads as a
+// huge number when unset); UINT64_MAX when none is set or none can be read.
+uint64_t ControlGroupMemoryLimit() {
+  uint64_t limit = UINT64_MAX;
+  std::ifstream groups("/proc/self/cgroup");
+  std::string line;
+  while (std::getline(groups, line)) {
+    // "<id>:<controllers>:<path>"; v2 has id 0 and no controllers.
+    const size_t first = line.find(':');
+    const size_t second = first == std::string::npos ? first : line.find(':', first + 1);
+    if (second == std::string::npos) continue;
+    const std::string controllers = line.substr(first + 1, second - first - 1);
+    std::string group = line.substr(second + 1);
+    std::vector<std::pair<std::string, const char*>> places;
+    if (controllers.empty()) {
+      places = {{"/sys/fs/cgroup", "memory.max"}, {"/sys/fs/cgroup/unified", "memory.max"}};
+    } else if (("," + controllers + ",").find(",memory,") != std::string::npos) {
+      places = {{"/sys/fs/cgroup/memory", "memory.limit_in_bytes"}};
+    } else {
+      continue;
+    }
+    for (const auto& [mount, file] : places) {
+      // A limit on any group above applies as well.
+      for (std::string path = group;;) {
+        uint64_t value = 0;
+        if (ReadLimitFile(mount + path + (path.size() > 1 ? "/" : "") + file, value))
+          limit = std::min(limit, value);
+        if (path.size() <= 1) break;
+        const size_t slash = path.rfind('/');
+        path = slash == 0 || slash == std::string::npos ? "/" : path.substr(0, slash);
+      }
+    }
+  }
+  return limit;
+}
+
+// Bytes of address space the process has mapped now.
+uint64_t MappedAddressSpace() {
+  uint64_t pages = 0;
+  if (!ReadLimitFile("/proc/self/statm", pages)) return 0;
+  return pages * static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
+}
+
+}  // namespace
+
+uint64_t ProcessMemoryLimit() {
+  // The group's limit is read once; the address-space limit and what is mapped
+  // change as the program runs.
+  static const uint64_t group = ControlGroupMemoryLimit();
+  uint64_t limit = std::min(PhysicalMemoryLimit(), group);
+  rlimit address_space{};
+  if (getrlimit(RLIMIT_AS, &address_space) == 0 && address_space.rlim_cur != RLIM_INFINITY) {
+    const uint64_t mapped = MappedAddressSpace();
+    const uint64_t cap = static_cast<uint64_t>(address_space.rlim_cur);
+    limit = std::min(limit, cap > mapped ? cap - mapped : 0);
+  }
   return limit;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <limits>
 #include <string>
 
 #include <jerror.h>
@@ -218,6 +219,37 @@ void TermDestination(j_compress_ptr cinfo) {
   throw EJPEG(Format("JPEG error #%d", code));
 }
 
+long LibraryMemoryLimit(int64_t other_bytes) {
+  // Never 0, which libjpeg reads as "no limit".
+  const int64_t rest = std::max<int64_t>(PictureBudget() - std::max<int64_t>(other_bytes, 0), 1);
+  return static_cast<long>(std::min<int64_t>(rest, std::numeric_limits<long>::max()));
+}
+
+int64_t DecodeBufferBytes(jpeg_decompress_struct& d) {
+  constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
+  // Each term stays far below 2^63: sides of at most 65500 pixels.
+  int64_t bytes = 0;
+  auto add = [&bytes](int64_t more) { bytes = more > kMax - bytes ? kMax : bytes + more; };
+  if (jpeg_has_multiple_scans(&d)) {
+    for (int i = 0; i < d.num_components; ++i) {
+      const jpeg_component_info& c = d.comp_info[i];
+      const int64_t h = c.h_samp_factor;
+      const int64_t v = c.v_samp_factor;
+      const int64_t columns = (static_cast<int64_t>(c.width_in_blocks) + h - 1) / h * h;
+      const int64_t rows = (static_cast<int64_t>(c.height_in_blocks) + v - 1) / v * v;
+      add(columns * rows * DCTSIZE2 * static_cast<int64_t>(sizeof(JCOEF)));
+    }
+  }
+  const int64_t row = static_cast<int64_t>(d.output_width) * d.out_color_components;
+  if (d.quantize_colors && d.two_pass_quantize && d.out_color_components == 3 &&
+      d.colormap == nullptr) {
+    add(row * d.output_height);
+  }
+  // Row buffers, tables and the like: a few dozen rows of samples and a margin.
+  add(64 * (row + static_cast<int64_t>(d.image_width) * d.num_components) + (int64_t{4} << 20));
+  return bytes;
+}
+
 // --- library objects -----------------------------------------------------------
 
 namespace {
@@ -240,7 +272,7 @@ TLibraryObject<LibraryStruct>::TLibraryObject(TGraphic* owner, bool monitored)
   auto create = [&] { Create(c.cinfo); };
   alive_ = true;  // destroying a half-made object is safe
   Run(create);
-  c.cinfo.mem->max_memory_to_use = kMaxLibraryMemory;
+  c.cinfo.mem->max_memory_to_use = LibraryMemoryLimit();
   if (monitored) {
     InstallProgress(c.progress, owner);
     c.cinfo.progress = &c.progress.pub;
@@ -382,8 +414,17 @@ void TBitmapDecoder::DecodeInto(TBitmap& bitmap, const std::function<void()>& pa
   jpeg_decompress_struct& d = decoder_.Info();
   // The bitmap's size is checked before the library or the bitmap allocates
   // anything for it: a few hundred bytes may declare 65500 x 65500 pixels.
-  decoder_.Run([&] { jpeg_calc_output_dimensions(&d); });
+  int64_t library_bytes = 0;
+  decoder_.Run([&] {
+    jpeg_calc_output_dimensions(&d);
+    library_bytes = DecodeBufferBytes(d);
+  });
   CheckPictureSize(d.output_width, d.output_height, eight_ ? 8 : 24);
+  // libjpeg's whole-image buffers, allocated when the decode starts, must
+  // fit beside the bitmap: what they may take is what the bitmap leaves.
+  const int64_t bitmap_bytes = PictureBytes(d.output_width, d.output_height, eight_ ? 8 : 24);
+  if (library_bytes > PictureBudget() - bitmap_bytes) RaiseOutOfMemory();
+  d.mem->max_memory_to_use = LibraryMemoryLimit(bitmap_bytes);
   decoder_.Run([&] { jpeg_start_decompress(&d); });
   bitmap.SetSize(static_cast<int32_t>(d.output_width), static_cast<int32_t>(d.output_height));
   if (d.colormap != nullptr && !fixed_palette_) {

@@ -30,10 +30,17 @@ class TStream;
 
 namespace jpeg {
 
-// libjpeg may use at most the picture budget for its own big buffers (for
-// example the whole-image coefficient buffer of a progressive file); a file that
+// What libjpeg may take for its own buffers (for example the whole-image
+// coefficient buffer of a progressive file, two bytes per sample) beside
+// `other_bytes` of the same picture: the rest of the picture budget. A file that
 // needs more fails with "JPEG error #49" instead of exhausting the machine.
-inline constexpr long kMaxLibraryMemory = static_cast<long>(kMaxPictureBytes);
+long LibraryMemoryLimit(int64_t other_bytes = 0);
+
+// What libjpeg allocates for the decode `d` is set up for (header read, output
+// dimensions calculated): the whole-image coefficients of a file of several
+// scans (two bytes a sample, at full size whatever the scale), the two-pass
+// colour quantiser's copy of the output, and room for its rows. Saturates.
+int64_t DecodeBufferBytes(jpeg_decompress_struct& d);
 
 // Scans a decode reads at most. Encoders write about ten; each scan may cost a
 // pass over the whole coefficient buffer, so a few hundred bytes of empty scans
@@ -85,7 +92,7 @@ class TLibraryObject {
   }
 
  protected:
-  // Makes the library object, capped at kMaxLibraryMemory; with `monitored`,
+  // Makes the library object, capped at LibraryMemoryLimit(); with `monitored`,
   // a progress monitor whose notices go to `owner` (when given).
   TLibraryObject(TGraphic* owner, bool monitored);
   ~TLibraryObject();

@@ -26,8 +26,8 @@ class TJPEGImage : public TGraphic {
   // The bitmap cache, decoding the bytes into it on first need. 24-bit
   // blue-green-red, or 8-bit with a palette of at most 236 colours for
   // od8Bit and for grayscale pictures; CMYK and YCCK pictures become 24-bit.
-  // A failed decode raises once (EJPEG, or EOutOfMemory for a bitmap over
-  // TBitmap::kMaxBitmapBytes) and leaves the empty or partly filled bitmap cached,
+  // A failed decode raises once (EJPEG, or EOutOfMemory for a bitmap over the
+  // picture budget) and leaves the empty or partly filled bitmap cached,
   // so later calls return it without decoding or raising again.
   TBitmap& DecodedBitmap();
   // Takes exactly `count` bytes from `stream` as the new byte block and reads

@@ -9,11 +9,16 @@
 
 #include "graphics/canvas.h"
 #include "graphics/graphic.h"
+#include "graphics/picture_budget.h"
 
 namespace qv::fuzz {
 
 void EnsureGuiApplication() {
   if (QGuiApplication::instance() != nullptr) return;
+  // The budget follows the machine's memory, far above the fuzzer's allocation
+  // limit (scripts/fuzz.sh): a picture may take 256 MiB here, so that a bigger
+  // allocation is a finding and not a size the program allows.
+  SetPictureBudgetCap(int64_t{256} << 20);
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
   static int argc = 1;
   static char name[] = "fuzz";

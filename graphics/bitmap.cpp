@@ -181,7 +181,7 @@ void TBitmap::ReadFromStream(TStream& stream) {
     return;
   }
   // No BMP within the pixel budget is this big; refuse before buffering it.
-  if (count > kMaxBitmapBytes + (int64_t{1} << 20)) RaiseOutOfMemory();
+  if (count > PictureBudget() + (int64_t{1} << 20)) RaiseOutOfMemory();
   QByteArray bytes(static_cast<qsizetype>(count), Qt::Uninitialized);
   stream.ReadBuffer(bytes.data(), count);
   AssignImage(

@@ -20,9 +20,6 @@ class TBitmap : public TGraphic {
   QV_GRAPHIC_CLASS(TBitmap)
 
  public:
-  // The largest pixel block a bitmap takes: the picture budget.
-  static constexpr int64_t kMaxBitmapBytes = kMaxPictureBytes;
-
   TBitmap() = default;
 
   // Bytes of a bitmap of this size and format (rows padded to 4 bytes), in 64
@@ -32,7 +29,7 @@ class TBitmap : public TGraphic {
   TPixelFormat PixelFormat() const { return format_; }
   // Changes the pixel format; the size stays and the pixels become zero.
   void SetPixelFormat(TPixelFormat format);
-  // Resizes to zero-filled pixels. Over kMaxBitmapBytes, or when the memory
+  // Resizes to zero-filled pixels. Over the picture budget, or when the memory
   // cannot be had, fails with EOutOfMemory "Out of memory" and nothing changes.
   void SetSize(int32_t width, int32_t height);
 

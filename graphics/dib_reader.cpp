@@ -1,5 +1,7 @@
 #include "graphics/dib_reader.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include <QBuffer>
@@ -133,13 +135,12 @@ TDibInfo ParseInfoHeader(const uint8_t* p, int64_t size, const TFailures& fail) 
   return info;
 }
 
-// Qt's own cap (128 MB) sits below our budget, which is checked before Qt reads.
+// Qt's own cap (128 MB) sits below our budget, which is checked before Qt
+// reads: it follows the budget, in whole MiB with a margin.
 void RaiseQtAllocationLimit() {
-  static const bool raised = [] {
-    QImageReader::setAllocationLimit(static_cast<int>((kMaxPicturePixelBytes >> 20) + 64));
-    return true;
-  }();
-  (void)raised;
+  const int64_t megabytes = std::min<int64_t>((PictureBudget() >> 20) + 64, INT32_MAX);
+  if (QImageReader::allocationLimit() != megabytes)
+    QImageReader::setAllocationLimit(static_cast<int>(megabytes));
 }
 
 QImage DecodeWithQt(QByteArray bytes, const char* format) {

@@ -13,7 +13,6 @@ namespace qv {
 
 // Qt's readers may hand back 32-bit pixels for any file, so the headers are
 // checked as 32-bit pictures (CheckPictureSize), before anything is allocated.
-inline constexpr int64_t kMaxPicturePixelBytes = kMaxPictureBytes;
 
 // Decodes a whole BMP file (`size` > 0 bytes). A file shorter than its headers
 // announce raises EReadError "Stream read error"; anything else wrong raises

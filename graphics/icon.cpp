@@ -74,7 +74,7 @@ void TIcon::SetWidth(int32_t) {
 void TIcon::ReadFromStream(TStream& stream) {
   const int64_t count = std::max<int64_t>(stream.Size() - stream.Position(), 0);
   // 256 entries of 256x256 32-bit pixels stay far below this.
-  if (count > kMaxPicturePixelBytes) RaiseOutOfMemory();
+  if (count > PictureBudget()) RaiseOutOfMemory();
   QByteArray bytes(static_cast<qsizetype>(count), Qt::Uninitialized);
   stream.ReadBuffer(bytes.data(), count);
   const auto* p = reinterpret_cast<const uint8_t*>(bytes.constData());

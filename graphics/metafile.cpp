@@ -170,7 +170,7 @@ void TMetafile::SetWidth(int32_t width) {
 void TMetafile::ReadFromStream(TStream& stream) {
   const int64_t count = std::max<int64_t>(stream.Size() - stream.Position(), 0);
   // Records are small; a metafile this size is not one we could play.
-  if (count > kMaxPicturePixelBytes) RaiseOutOfMemory();
+  if (count > PictureBudget()) RaiseOutOfMemory();
   QByteArray bytes(static_cast<qsizetype>(count), Qt::Uninitialized);
   stream.ReadBuffer(bytes.data(), count);
   const auto* p = reinterpret_cast<const uint8_t*>(bytes.constData());

@@ -28,6 +28,13 @@ bool PictureBoxOpaque(const TPicture& picture) {
   return graphic != nullptr && !graphic->Transparent();
 }
 
+void TPictureBox::Paint(TCanvas& canvas, const TRect& client, QRgb background) {
+  // An opaque box is not painted behind: without this fill a picture that
+  // fails to decode, or an empty one, would leave the previous one on screen.
+  if (Opaque()) canvas.Painter().fillRect(client.ToQRect(), QColor::fromRgb(background));
+  DrawPictureBox(picture_, canvas, client);
+}
+
 TPictureBox::TPictureBox() {
   picture_.OnChange = [this](TPersistent*) {
     ApplyPictureBoxChange(picture_, Transparent());

@@ -2,10 +2,13 @@
 // be tested without one: the picture is stretched to the whole client area
 // (aspect ratio not kept), icons show unscaled at the top left, metafiles in
 // the area less one pixel at the right and bottom, and nothing is drawn
-// without a picture. Progress reports are ignored.
+// without a picture; an opaque box whose picture draws nothing shows the
+// background it is given. Progress reports are ignored.
 #pragma once
 
 #include <functional>
+
+#include <QRgb>
 
 #include "graphics/canvas.h"
 #include "graphics/picture.h"
@@ -43,7 +46,11 @@ class TPictureBox {
   bool Transparent() const { return false; }
 
   bool Opaque() const { return PictureBoxOpaque(picture_); }
-  void Paint(TCanvas& canvas, const TRect& client) { DrawPictureBox(picture_, canvas, client); }
+  // Paints the box. An opaque box first covers its area with `background`
+  // (the colour its parent shows there), so that a picture that draws nothing,
+  // or fails part way, shows that colour and never what the box showed before.
+  // Failures of the drawing pass on to the caller once the area is covered.
+  void Paint(TCanvas& canvas, const TRect& client, QRgb background);
 
   // Called after every change of the container, once the rules are applied.
   std::function<void()> OnRepaint;

@@ -38,7 +38,7 @@ void TPNGPicture::SetWidth(int32_t) {
 void TPNGPicture::ReadFromStream(TStream& stream) {
   const int64_t count = std::max<int64_t>(stream.Size() - stream.Position(), 0);
   // Compressed data never needs more room than its pixels plus a margin.
-  if (count > kMaxPicturePixelBytes + (int64_t{1} << 20)) RaiseOutOfMemory();
+  if (count > PictureBudget() + (int64_t{1} << 20)) RaiseOutOfMemory();
   QByteArray bytes(static_cast<qsizetype>(count), Qt::Uninitialized);
   stream.ReadBuffer(bytes.data(), count);
   int status = 0;

@@ -59,7 +59,7 @@ void SetEvent(HandOff& s) {
 
 void SetUiThread() {
   State().ui_thread.store(std::this_thread::get_id());
-  SetCurrentThreadName("Main");
+  SetUiThreadName("Main");
 }
 
 bool IsUiThread() {

@@ -12,7 +12,8 @@
 
 namespace qv {
 
-// Makes the calling thread the UI thread and names it "Main" for debuggers.
+// Makes the calling thread the UI thread and names it "Main" for debuggers,
+// unless that would rename the process (SetUiThreadName).
 // Without a call, the thread that started the process is the UI thread.
 void SetUiThread();
 // True on the UI thread.

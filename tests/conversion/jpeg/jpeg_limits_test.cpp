@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include <jerror.h>
 
@@ -76,12 +77,73 @@ TEST_F(JpegLimits, HugeFramesOfEveryCodingAreRefusedAtTheFirstDraw) {
     EXPECT_EQ(JpegErrorOf([&] { picture.DecodedBitmap(); }), -1)
         << c.coding << ": the bitmap is over the budget";
     if (std::string(c.coding).find("progressive") == std::string::npos) continue;
-    // At an eighth the bitmap fits, but the whole-image coefficients do not.
+    // At an eighth the bitmap fits, but the whole-image coefficients (at full
+    // size, 12.9 GB) do not: refused before libjpeg allocates them.
     DefaultJPEGSettings.DecodeScale = 3;
     TJPEGImage eighth;
     LoadBytes(eighth, WithFrameSize(c.bytes, 65500, 65500));
-    EXPECT_EQ(JpegErrorOf([&] { eighth.DecodedBitmap(); }), JERR_NO_BACKING_STORE) << c.coding;
+    EXPECT_EQ(JpegErrorOf([&] { eighth.DecodedBitmap(); }), -1) << c.coding;
     DefaultJPEGSettings.DecodeScale = 0;
+  }
+}
+
+// A black 2000 x 2000 picture made by cjpeg with `options`.
+std::string BlackJpeg(const std::string& options) {
+  return Capture("{ printf 'P6\\n2000 2000\\n255\\n'; head -c 12000000 /dev/zero; } | cjpeg " +
+                 options);
+}
+
+// Decodes `bytes` with libjpeg's memory capped at `cap` (quantised to 236
+// colours when `quantize`), or at the estimate when `cap` is 0; returns the
+// library's error code (0: none) and the estimate.
+int DecodeWithCap(const std::string& bytes, bool quantize, long cap, int64_t& estimate) {
+  try {
+    jpeg::TDecoder decoder(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), nullptr);
+    jpeg_decompress_struct& d = decoder.Info();
+    std::vector<JSAMPLE> row;
+    decoder.Run([&] {
+      jpeg_read_header(&d, TRUE);
+      d.quantize_colors = quantize ? TRUE : FALSE;
+      d.desired_number_of_colors = 236;
+      jpeg_calc_output_dimensions(&d);
+      estimate = jpeg::DecodeBufferBytes(d);
+    });
+    d.mem->max_memory_to_use = cap != 0 ? cap : static_cast<long>(estimate);
+    row.resize(static_cast<size_t>(d.output_width) * 3);
+    decoder.Run([&] {
+      jpeg_start_decompress(&d);
+      JSAMPROW rows[1] = {row.data()};
+      while (d.output_scanline < d.output_height) jpeg_read_scanlines(&d, rows, 1);
+      jpeg_finish_decompress(&d);
+    });
+  } catch (const Exception& e) {
+    int code = -1;
+    std::sscanf(e.Message().c_str(), "JPEG error #%d", &code);
+    return code;
+  }
+  return 0;
+}
+
+TEST_F(JpegLimits, TheBufferEstimateCoversWhatLibjpegTakesAndLittleMore) {
+  // Whole-image buffers: coefficients of several scans (4:4:4 and 4:2:0), and
+  // the two-pass quantiser's copy of the output.
+  const struct {
+    const char* what;
+    std::string bytes;
+    bool quantize;
+  } cases[] = {{"progressive 4:4:4", BlackJpeg("-progressive -sample 1x1"), false},
+               {"progressive 4:2:0", BlackJpeg("-progressive"), false},
+               {"baseline, quantised in two passes", BlackJpeg(""), true}};
+  for (const auto& c : cases) {
+    ASSERT_FALSE(c.bytes.empty()) << c.what;
+    int64_t estimate = 0;
+    EXPECT_EQ(DecodeWithCap(c.bytes, c.quantize, 0, estimate), 0) << c.what;
+    EXPECT_GT(estimate, int64_t{2000} * 2000) << c.what;
+    // Half the estimate is too little: it is no wild overstatement.
+    int64_t ignored = 0;
+    EXPECT_EQ(DecodeWithCap(c.bytes, c.quantize, static_cast<long>(estimate / 2), ignored),
+              JERR_NO_BACKING_STORE)
+        << c.what;
   }
 }
 

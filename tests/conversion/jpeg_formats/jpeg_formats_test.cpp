@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QTemporaryDir>
 #include <fstream>
+#include <functional>
 
 #include "base/exceptions.h"
 #include "conversion/jpeg_image.h"
@@ -122,12 +123,58 @@ TEST_F(JPEGFormatsTest, AJPEGPictureFillsTheBoxStretched) {
   image.fill(0xFF00FF00u);
   QPainter painter(&image);
   TCanvas canvas(painter);
-  box.Paint(canvas, TRect{0, 0, 300, 100});
+  box.Paint(canvas, TRect{0, 0, 300, 100}, 0xFF0000FFu);
   painter.end();
   const TBitmap& decoded = dynamic_cast<TJPEGImage&>(*box.Picture().HeldGraphic()).DecodedBitmap();
   // Nearest-neighbour stretching: the corners are the decoded corners.
   EXPECT_EQ(image.pixel(0, 0), decoded.Image().pixel(0, 0) | 0xFF000000u);
   EXPECT_EQ(image.pixel(299, 99), decoded.Image().pixel(226, 148) | 0xFF000000u);
+}
+
+TEST_F(JPEGFormatsTest, AJPEGPictureThatDrawsNothingShowsTheBackgroundNotTheOldPicture) {
+  constexpr QRgb kOldPicture = 0xFF00FF00u;
+  constexpr QRgb kBackground = 0xFF123456u;
+  const struct {
+    const char* name;
+    std::function<void(TPicture&)> load;
+    bool fails;  // the first paint raises the decode's error
+  } cases[] = {
+      {"no quantisation tables",
+       [](TPicture& p) { p.OpenPictureFile(Corpus("jpeg/bad/ljt-testorig-no-dqt.jpg")); }, true},
+      {"empty file", [](TPicture& p) { p.OpenPictureFile(Corpus("jpeg/bad/jdec-empty.jpg")); },
+       true},
+      {"picture without bytes",
+       [](TPicture& p) {
+         TJPEGImage none;
+         p.AssignFrom(&none);
+       },
+       false},
+  };
+  for (const auto& c : cases) {
+    TPictureBox box;
+    c.load(box.Picture());
+    ASSERT_NE(box.Picture().HeldGraphic(), nullptr) << c.name;
+    EXPECT_TRUE(box.Opaque()) << c.name;
+    // The surface still shows what the box drew before; every paint, the
+    // first (which decodes and may fail) and the later ones, covers it.
+    QImage image(40, 30, QImage::Format_RGB32);
+    for (int paint = 0; paint < 2; ++paint) {
+      image.fill(kOldPicture);
+      QPainter painter(&image);
+      TCanvas canvas(painter);
+      bool failed = false;
+      try {
+        box.Paint(canvas, TRect{0, 0, 40, 30}, kBackground);
+      } catch (const Exception&) {
+        failed = true;
+      }
+      painter.end();
+      EXPECT_EQ(failed, c.fails && paint == 0) << c.name << ", paint " << paint;
+      for (int y : {0, 15, 29})
+        for (int x : {0, 20, 39})
+          EXPECT_EQ(image.pixel(x, y), kBackground) << c.name << ", paint " << paint;
+    }
+  }
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -38,10 +40,39 @@ class WakeCounter {
   std::atomic<int> count_{0};
 };
 
+std::string ProcessName() {
+  std::ifstream comm("/proc/self/comm");
+  std::string name;
+  std::getline(comm, name);
+  return name;
+}
+
+TEST(UiHandOff, TheUiThreadIsNamedMainUnlessThatWouldRenameTheProcess) {
+  // The process's first thread carries the process's name, which ps, pgrep
+  // and killall look for: it keeps the program's own.
+  const std::string program =
+      std::filesystem::path(ExecutablePath()).filename().string().substr(0, 15);
+  ASSERT_FALSE(program.empty());
+  SetUiThread();
+  EXPECT_TRUE(IsUiThread());
+  EXPECT_EQ(CurrentThreadName(), program);
+  EXPECT_EQ(ProcessName(), program);
+
+  // Any other thread made the UI thread takes the name "Main".
+  std::string other;
+  std::thread([&] {
+    SetUiThread();
+    other = CurrentThreadName();
+  }).join();
+  SetUiThread();
+  EXPECT_EQ(other, "Main");
+  EXPECT_EQ(ProcessName(), program);
+  EXPECT_TRUE(IsUiThread());
+}
+
 TEST(UiHandOff, OnTheUiThreadAStepRunsAtOnceWithoutTheList) {
   SetUiThread();
   EXPECT_TRUE(IsUiThread());
-  EXPECT_EQ(CurrentThreadName(), "Main");
   WakeCounter wakes;
   ServeUiRequests();  // drop a pending event left by anything before
   int ran = 0;

@@ -2,6 +2,7 @@
 // stretched drawing through a canvas.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <limits>
 
 #include <cstring>
@@ -10,10 +11,11 @@
 #include <QPainter>
 
 #include "base/exceptions.h"
+#include "base/platform.h"
 #include "base/streams.h"
 #include "graphics/bitmap.h"
-#include "graphics/picture_budget.h"
 #include "graphics/canvas.h"
+#include "graphics/picture_budget.h"
 
 namespace qv {
 namespace {
@@ -65,12 +67,14 @@ TEST_F(BitmapTest, NewBitmapIsEmptyAndSizesZeroFilled) {
 }
 
 TEST_F(BitmapTest, SizesOverTheBudgetFailWithoutChange) {
+  // Rows of 65536 bytes, one more than the budget holds.
+  const int32_t over = static_cast<int32_t>(PictureBudget() / 65536 + 1);
   struct Case {
     int32_t width, height;
     TPixelFormat format;
   } cases[] = {{65500, 65500, pf24bit},
-               {65500, 65500, pf8bit},
-               {16385, 16384, pf8bit},
+               {65536, over, pf8bit},
+               {over, 65536, pf8bit},
                {0x7FFFFFFF, 2, pf24bit},
                // Bytes beyond 64 bits: the size must not wrap round to a small block.
                {0x7FFFFFFF, 0x7FFFFFFF, pf24bit},
@@ -89,10 +93,34 @@ TEST_F(BitmapTest, SizesOverTheBudgetFailWithoutChange) {
     EXPECT_EQ(bitmap.Width(), 2);
     EXPECT_EQ(bitmap.Height(), 2);
   }
-  TBitmap exactly;  // 16384 x 16384 x 1 byte is exactly the budget
-  exactly.SetPixelFormat(pf8bit);
-  exactly.SetSize(16384, 16384);
-  EXPECT_EQ(exactly.Height(), 16384);
+  // A real photo's size: 96 megapixels, over a quarter of a gigabyte.
+  TBitmap photo;
+  photo.SetSize(12000, 8000);
+  EXPECT_EQ(photo.Height(), 8000);
+}
+
+TEST(PictureBudget, FollowsTheMemoryTheProcessCanHave) {
+  constexpr uint64_t kMiB = uint64_t{1} << 20;
+  constexpr uint64_t kGiB = uint64_t{1} << 30;
+  const struct {
+    uint64_t limit;
+    int64_t budget;
+  } cases[] = {{0, 0},
+               {256 * kMiB, 0},
+               {512 * kMiB, 128 * kMiB},
+               {kGiB, 384 * kMiB},
+               {24 * kGiB, 9 * kGiB},
+               {UINT64_MAX, static_cast<int64_t>((UINT64_MAX - UINT64_MAX / 4) / 2)}};
+  for (const auto& c : cases) EXPECT_EQ(PictureBudgetFor(c.limit), c.budget) << c.limit;
+  // With 24 GiB, 200 megapixels fit with a progressive decoder's coefficients
+  // (two bytes a sample, three samples a pixel) beside them; a header's
+  // 65500 x 65500 in 24 bits does not.
+  const int64_t budget = PictureBudgetFor(24 * kGiB);
+  EXPECT_LE(PictureBytes(20000, 10000, 24) + int64_t{20000} * 10000 * 3 * 2, budget);
+  EXPECT_GT(PictureBytes(65500, 65500, 24), budget);
+  // This process's budget is its own limit's.
+  EXPECT_GT(PictureBudget(), 0);
+  EXPECT_LE(static_cast<uint64_t>(PictureBudget()), PhysicalMemoryLimit() / 2);
 }
 
 TEST(PictureBudget, BytesArePaddedRowsAndSaturate) {
@@ -106,15 +134,17 @@ TEST(PictureBudget, BytesArePaddedRowsAndSaturate) {
                {5, 1, 24, 16},
                {5, 3, 8, 24},
                {1, 1, 1, 4},
-               {16384, 16384, 8, kMaxPictureBytes},
+               {16384, 16384, 8, int64_t{256} << 20},
                {0x7FFFFFFF, 0x7FFFFFFF, 32, kMax},
                {kMax, 1, 8, kMax},
                {kMax, kMax, 64, kMax}};
   for (const auto& c : cases) {
     EXPECT_EQ(PictureBytes(c.width, c.height, c.bits), c.bytes) << c.width << "x" << c.height;
   }
-  EXPECT_NO_THROW(CheckPictureSize(16384, 16384, 8));
-  EXPECT_THROW(CheckPictureSize(16384, 16385, 8), EOutOfMemory);
+  // Exactly the budget passes, one row more does not.
+  const int64_t rows = PictureBudget() / 65536;
+  EXPECT_NO_THROW(CheckPictureSize(65536, rows, 8));
+  EXPECT_THROW(CheckPictureSize(65536, rows + 1, 8), EOutOfMemory);
   EXPECT_THROW(CheckPictureSize(kMax, kMax, 24), EOutOfMemory);
   EXPECT_THROW(CheckPictureSize(-1, 0, 24), EOutOfMemory);
 }

@@ -4,6 +4,7 @@
 #include "graphics/bitmap.h"
 #include "graphics/icon.h"
 #include "graphics/metafile.h"
+#include "graphics/picture_budget.h"
 #include "graphics/png_picture.h"
 #include "pictures_test_support.h"
 
@@ -46,6 +47,8 @@ TEST(LyingHeaders, Bitmaps) {
     b.resize(n);
     return b;
   };
+  // Checked as 32-bit pixels: 40000 of them a row.
+  const auto over_the_budget = static_cast<uint32_t>(PictureBudget() / (40000 * 4) + 1);
   const struct {
     const char* what;
     std::vector<uint8_t> bytes;
@@ -80,11 +83,11 @@ TEST(LyingHeaders, Bitmaps) {
       {"compression 9", with([](auto& b) { Put32(b, 30, 9); }),
        "EInvalidGraphic: Bitmap image is not valid"},
       // Compressed rows say nothing about the size: the budget stops it before Qt allocates.
-      {"RLE 40000 x 40000", with([](auto& b) {
+      {"RLE 40000 x (one row over the budget)", with([&](auto& b) {
          Put16(b, 28, 8);
          Put32(b, 30, 1);
          Put32(b, 18, 40000);
-         Put32(b, 22, 40000);
+         Put32(b, 22, over_the_budget);
          Put32(b, 10, 54 + 1024);
          b.resize(54 + 1024 + 4, 0);
        }),

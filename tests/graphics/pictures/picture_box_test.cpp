@@ -132,9 +132,24 @@ TEST_F(PictureTest, BoxSetsTransparencyOffExceptForMetafilesAndIcons) {
                                               TRect{0, 0, 1, 1}, "");
   EXPECT_EQ(repaints, before);
   const QImage drawn = Render(20, 10, kBackground, [&](TCanvas& canvas) {
-    box.Paint(canvas, TRect{0, 0, 20, 10});
+    box.Paint(canvas, TRect{0, 0, 20, 10}, 0xFF00FF00u);
   });
   EXPECT_NE(drawn.pixel(19, 9), kBackground);
+  EXPECT_NE(drawn.pixel(19, 9), 0xFF00FF00u);
+
+  // An opaque box whose picture draws nothing covers its area with the
+  // background it is given; a transparent one leaves what lies behind.
+  const auto painted = [&box] {
+    return Render(8, 8, kBackground, [&box](TCanvas& canvas) {
+      box.Paint(canvas, TRect{0, 0, 8, 8}, 0xFF00FF00u);
+    });
+  };
+  TBitmap empty;
+  box.Picture().AssignFrom(&empty);
+  ASSERT_TRUE(box.Opaque());
+  EXPECT_EQ(painted().pixel(4, 4), 0xFF00FF00u);
+  box.Picture().AssignFrom(nullptr);
+  EXPECT_EQ(painted().pixel(4, 4), kBackground);
 }
 
 }  // namespace
