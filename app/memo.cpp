@@ -584,7 +584,10 @@ void TMemo::keyPressEvent(QKeyEvent* e) {
       break;
   }
   const QString typed = e->text();
-  if (!typed.isEmpty() && !(ctrl) &&
+  // Alt+key belongs to the window (menus, mnemonics), never to the text: as in
+  // the platform's edit control it types nothing. AltGr is not Alt here.
+  const bool alt = e->modifiers() & Qt::AltModifier;
+  if (!typed.isEmpty() && !ctrl && !alt &&
       std::all_of(typed.begin(), typed.end(), [](QChar c) { return c.isPrint(); })) {
     const QByteArray bytes = typed.toUtf8();
     Edit(SelStart(), SelEnd() - SelStart(), std::string_view(bytes.constData(), bytes.size()),

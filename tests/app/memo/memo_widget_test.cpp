@@ -180,6 +180,33 @@ TEST_F(MemoWidget, PageKeysAndTheCaretKeepTheViewScrolled) {
   EXPECT_EQ(memo_->CaretPos(), 0);
 }
 
+TEST_F(MemoWidget, AltKeysTypeNothing) {
+  struct Case {
+    const char* name;
+    int key;
+    Qt::KeyboardModifiers mods;
+    const char* text;
+    std::string text_after;
+  };
+  const Case cases[] = {
+      {"Alt+A", Qt::Key_A, Qt::AltModifier, "a", "x"},
+      {"Alt+Shift+A", Qt::Key_A, Qt::AltModifier | Qt::ShiftModifier, "A", "x"},
+      {"Alt+5", Qt::Key_5, Qt::AltModifier, "5", "x"},
+      {"Alt+keypad 5", Qt::Key_5, Qt::AltModifier | Qt::KeypadModifier, "5", "x"},
+      // The same keys without Alt, and AltGr (a group switch, not Alt), type.
+      {"A", Qt::Key_A, Qt::NoModifier, "a", "xa"},
+      {"5", Qt::Key_5, Qt::NoModifier, "5", "x5"},
+      {"AltGr+Q", Qt::Key_At, Qt::GroupSwitchModifier, "@", "x@"},
+  };
+  for (const Case& c : cases) {
+    memo_->SetText("x");
+    memo_->SetSelection(1, 1);
+    QKeyEvent press(QEvent::KeyPress, c.key, c.mods, QString::fromUtf8(c.text));
+    QApplication::sendEvent(memo_, &press);
+    EXPECT_EQ(memo_->Text(), c.text_after) << c.name;
+  }
+}
+
 TEST_F(MemoWidget, TabIsNotTakenAndFocusMovesOn) {
   memo_->SetText("x");
   Key(Qt::Key_Tab);
