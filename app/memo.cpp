@@ -20,6 +20,7 @@
 
 #include "app/memo_accessible.h"
 #include "app/perf_trace.h"
+#include "app/scroll_bar_style.h"
 
 namespace qv {
 
@@ -73,6 +74,11 @@ TMemo::TMemo(QWidget* parent) : QAbstractScrollArea(parent) {
   setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  // A thumb that stands out from the track; the style goes with the box, after
+  // the scroll bar (an older child).
+  auto* bar_style = new TScrollBarStyle;
+  bar_style->setParent(this);
+  verticalScrollBar()->setStyle(bar_style);
   setFocusPolicy(Qt::StrongFocus);
   setAttribute(Qt::WA_InputMethodEnabled);
   setAttribute(Qt::WA_KeyCompression, false);
