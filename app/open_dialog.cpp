@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QFileSystemModel>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QScreen>
@@ -33,24 +32,19 @@ QStringList QtNameFilters(const QString& filter) {
 
 // Room for the file list: the size, type and date columns as wide as their
 // texts (Qt's defaults cut them to "773...KiB" and "JPE...age"), the name
-// column taking the rest. Fitted once per listed folder, so the columns stay
-// resizable and typing a path is not slowed by measuring on every change.
+// column taking the rest.
 void FitColumns(QFileDialog& dialog) {
   QSize size = dialog.sizeHint().expandedTo(QSize(760, 460));
   if (const QScreen* screen = dialog.screen()) size = size.boundedTo(screen->availableGeometry().size());
   dialog.resize(size);
-  auto* view = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
-  auto* model = view != nullptr ? qobject_cast<QFileSystemModel*>(view->model()) : nullptr;
-  if (model == nullptr) return;
-  QObject::connect(model, &QFileSystemModel::directoryLoaded, view, [view] {
+  if (auto* view = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
     QHeaderView* header = view->header();
-    int others = 0;
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
     for (int column = 1; column < header->count(); ++column) {
-      view->resizeColumnToContents(column);
-      others += header->sectionSize(column);
+      header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
     }
-    header->resizeSection(0, std::max(header->sectionSize(0), view->viewport()->width() - others));
-  });
+  }
 }
 
 bool TOpenDialog::Execute() {
@@ -82,7 +76,14 @@ bool TOpenDialog::Execute() {
   }
   FitColumns(dialog);
   if (OnShow) OnShow(dialog);
-  if (dialog.exec() != QDialog::Accepted) return false;
+  const int result = dialog.exec();
+  // Qt keeps the list's state for every program's dialog: leave the columns
+  // resizable there, at the widths they had.
+  if (auto* view = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+    view->header()->setSectionResizeMode(QHeaderView::Interactive);
+    view->header()->setStretchLastSection(true);
+  }
+  if (result != QDialog::Accepted) return false;
   const QStringList chosen = dialog.selectedFiles();
   if (chosen.isEmpty()) return false;
   FileName = QDir::cleanPath(QFileInfo(chosen.first()).absoluteFilePath()).toStdString();
