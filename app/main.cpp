@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <exception>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,6 +19,7 @@
 namespace {
 
 std::string g_program_name = "quorvane";
+std::mutex g_held_mutex;  // Qt may report from its own threads while starting
 std::vector<std::pair<QtMsgType, QString>> g_held_messages;
 QMessageLogContext g_no_context;
 
@@ -48,6 +50,7 @@ void StartupMessageHandler(QtMsgType type, const QMessageLogContext&, const QStr
     std::fflush(stderr);
     std::_Exit(1);
   }
+  const std::lock_guard lock(g_held_mutex);
   g_held_messages.emplace_back(type, message);
 }
 
@@ -61,8 +64,12 @@ int main(int argc, char** argv) {
   const QtMessageHandler previous_handler = qInstallMessageHandler(StartupMessageHandler);
   QApplication qt_application(argc, argv);
   qInstallMessageHandler(previous_handler);
-  for (const auto& [type, message] : g_held_messages) qt_message_output(type, g_no_context, message);
-  g_held_messages.clear();
+  std::vector<std::pair<QtMsgType, QString>> held;
+  {
+    const std::lock_guard lock(g_held_mutex);
+    held.swap(g_held_messages);
+  }
+  for (const auto& [type, message] : held) qt_message_output(type, g_no_context, message);
   // Only the main window's close ends the program.
   QApplication::setQuitOnLastWindowClosed(false);
 
