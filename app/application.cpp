@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QSessionManager>
 #include <QSocketNotifier>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <typeinfo>
@@ -101,8 +102,10 @@ QString FatalErrorText(std::exception_ptr error) {
   const size_t slash = module_path.find_last_of('/');
   const std::string module = slash == std::string::npos ? module_path : module_path.substr(slash + 1);
   const char* stop = !message.empty() && message.back() != '.' ? "." : "";
-  std::string text = Format("Exception %s in module %s at %08lX.\r\n%s%s\r\n", class_name.c_str(), module.c_str(),
-                            static_cast<unsigned long>(offset), message.c_str(), stop);
+  // Eight hex digits, as the format says: an offset wider than 32 bits (an
+  // address in no module is the address less 0x1000) keeps its low half.
+  std::string text = Format("Exception %s in module %s at %08X.\r\n%s%s\r\n", class_name.c_str(), module.c_str(),
+                            static_cast<unsigned>(static_cast<uint32_t>(offset)), message.c_str(), stop);
   if (text.size() > 1024) text.resize(1024);
   return QString::fromUtf8(text);
 }

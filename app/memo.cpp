@@ -20,6 +20,7 @@
 
 #include "app/memo_accessible.h"
 #include "app/perf_trace.h"
+#include "app/scroll_bar_style.h"
 
 namespace qv {
 
@@ -69,6 +70,11 @@ TMemo::TMemo(QWidget* parent) : QAbstractScrollArea(parent) {
   setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  // A thumb that stands out from the track; the style goes with the box, after
+  // the scroll bar (an older child).
+  auto* bar_style = new TScrollBarStyle;
+  bar_style->setParent(this);
+  verticalScrollBar()->setStyle(bar_style);
   setFocusPolicy(Qt::StrongFocus);
   setAttribute(Qt::WA_InputMethodEnabled);
   setAttribute(Qt::WA_KeyCompression, false);
@@ -412,7 +418,10 @@ void TMemo::keyPressEvent(QKeyEvent* e) {
       break;
   }
   const QString typed = e->text();
-  if (!typed.isEmpty() && !(ctrl) &&
+  // Alt+key belongs to the window (menus, mnemonics), never to the text: as in
+  // the platform's edit control it types nothing. AltGr is not Alt here.
+  const bool alt = e->modifiers() & Qt::AltModifier;
+  if (!typed.isEmpty() && !ctrl && !alt &&
       std::all_of(typed.begin(), typed.end(), [](QChar c) { return c.isPrint(); })) {
     const QByteArray bytes = typed.toUtf8();
     Changed(doc_.ReplaceSelection(std::string_view(bytes.constData(), bytes.size()),

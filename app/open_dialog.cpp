@@ -4,7 +4,10 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QLineEdit>
+#include <QScreen>
+#include <QTreeView>
 #include <algorithm>
 
 namespace qv {
@@ -25,6 +28,23 @@ QStringList QtNameFilters(const QString& filter) {
     }
   }
   return filters;
+}
+
+// Room for the file list: the size, type and date columns as wide as their
+// texts (Qt's defaults cut them to "773...KiB" and "JPE...age"), the name
+// column taking the rest.
+void FitColumns(QFileDialog& dialog) {
+  QSize size = dialog.sizeHint().expandedTo(QSize(760, 460));
+  if (const QScreen* screen = dialog.screen()) size = size.boundedTo(screen->availableGeometry().size());
+  dialog.resize(size);
+  if (auto* view = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+    QHeaderView* header = view->header();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
+    for (int column = 1; column < header->count(); ++column) {
+      header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    }
+  }
 }
 
 bool TOpenDialog::Execute() {
@@ -54,8 +74,16 @@ bool TOpenDialog::Execute() {
       edit->setText(previous.absoluteFilePath());
     }
   }
+  FitColumns(dialog);
   if (OnShow) OnShow(dialog);
-  if (dialog.exec() != QDialog::Accepted) return false;
+  const int result = dialog.exec();
+  // Qt keeps the list's state for every program's dialog: leave the columns
+  // resizable there, at the widths they had.
+  if (auto* view = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+    view->header()->setSectionResizeMode(QHeaderView::Interactive);
+    view->header()->setStretchLastSection(true);
+  }
+  if (result != QDialog::Accepted) return false;
   const QStringList chosen = dialog.selectedFiles();
   if (chosen.isEmpty()) return false;
   FileName = QDir::cleanPath(QFileInfo(chosen.first()).absoluteFilePath()).toStdString();

@@ -36,6 +36,9 @@ class TOpenDialog {
   QWidget* owner_;
 };
 
+// Sizes the dialog and its file list so that the detail columns show whole.
+void FitColumns(QFileDialog& dialog);
+
 // The Qt name filters for a "text|pattern|" filter list.
 QStringList QtNameFilters(const QString& filter);
 

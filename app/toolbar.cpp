@@ -29,6 +29,12 @@ TRzToolbar::TRzToolbar(QWidget* parent) : QWidget(parent) {
   setContextMenuPolicy(Qt::NoContextMenu);
 }
 
+void TRzToolbar::SetRowHeight(int height) {
+  if (height == row_height_) return;
+  row_height_ = height;
+  LayoutControls();
+}
+
 void TRzToolbar::AddControl(QWidget* control) {
   controls_.push_back(control);
   LayoutControls();
@@ -46,12 +52,12 @@ void TRzToolbar::LayoutControls() {
       ++row;
       x = kMargin;
     }
-    const int top = (row - 1) * kRowHeight + kTopMargin + kRowHeight / 2 - control->height() / 2;
+    const int top = (row - 1) * row_height_ + kTopMargin + row_height_ / 2 - control->height() / 2;
     control->move(x, top);
     x += control->width();
     first = false;
   }
-  const int height = kRowHeight * row + 2 * kTopMargin;
+  const int height = row_height_ * row + 2 * kTopMargin;
   if (this->height() != height) resize(width(), height);
   laying_out_ = false;
 }

@@ -25,6 +25,9 @@ class TRzToolbar : public QWidget {
 
   explicit TRzToolbar(QWidget* parent);
 
+  // Height of each row of members; the window scales it with its font.
+  int RowHeight() const { return row_height_; }
+  void SetRowHeight(int height);
   // Members in layout order (ToolbarControls).
   void AddControl(QWidget* control);
   const std::vector<QWidget*>& ToolbarControls() const { return controls_; }
@@ -41,6 +44,7 @@ class TRzToolbar : public QWidget {
  private:
   std::vector<QWidget*> controls_;
   bool laying_out_ = false;
+  int row_height_ = kRowHeight;
 };
 
 }  // namespace qv

@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QWindow>
 #include <cmath>
 
 #include "app/application.h"
@@ -46,8 +47,10 @@ QFont WindowFont() {
 TForm1::TForm1(QWidget* owner) : QWidget(owner) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Quorvane"));
-  // A fixed dialog frame: system menu and close button only, not resizable.
-  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+  // A normal top-level window (a dialog-type one gets no taskbar button on
+  // several desktops) with a fixed frame: system menu and close button only;
+  // the fixed size below keeps it from being resized or maximised.
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowCloseButtonHint);
   QPalette palette = this->palette();
   palette.setColor(QPalette::Window, ButtonFaceColor());
@@ -81,14 +84,18 @@ TForm1::TForm1(QWidget* owner) : QWidget(owner) {
 
   RzToolbar1 = new TRzToolbar(this);
   RzToolbar1->setGeometry(0, 0, width(), Scaled(0, 0, 0, 29).height());
+  // The row height and the members' sizes scale with the rest of the window.
+  RzToolbar1->SetRowHeight(Scaled(0, 0, 0, TRzToolbar::kRowHeight).height());
   auto add_button = [&](const char* caption, int image_index, void (TForm1::*handler)()) {
     auto* button = new TRzToolButton(RzToolbar1, QString::fromUtf8(caption), ImageList1.get(), image_index);
+    button->resize(button->width(), Scaled(0, 0, 0, button->height()).height());
     button->OnClick = [this, handler] { (this->*handler)(); };
     RzToolbar1->AddControl(button);
     return button;
   };
   auto add_spacer = [&] {
     auto* spacer = new TRzSpacer(RzToolbar1);
+    spacer->resize(Scaled(0, 0, spacer->width(), spacer->height()).size());
     RzToolbar1->AddControl(spacer);
     return spacer;
   };
@@ -111,9 +118,10 @@ TForm1::TForm1(QWidget* owner) : QWidget(owner) {
 }
 
 TForm1::~TForm1() {
-  // The worker first: its run may still hand steps to the controls below.
-  IdThreadComponent1.reset();
+  // Off the screen at once, then the worker: a long run is awaited without a
+  // frozen window, and its steps may still reach the controls below.
   hide();
+  IdThreadComponent1.reset();
   delete StatusBar1;
   delete RzToolbar1;  // with its buttons and separators
   delete Panel2;      // with Image2
@@ -133,12 +141,16 @@ void TForm1::CenterOnScreen() {
   if (screen == nullptr) return;
   const QRect desktop = screen->virtualGeometry();
   const QRect available = screen->geometry();
-  const QSize outer = frameGeometry().size();
+  // The frame as the window manager reports it (none before it has framed the
+  // window); the widget's own cached frame size can lag behind.
+  const QMargins frame = windowHandle() != nullptr ? windowHandle()->frameMargins() : QMargins();
+  const QSize outer = size().grownBy(frame);
   int left = available.left() + (available.width() - outer.width()) / 2;
   int top = available.top() + (available.height() - outer.height()) / 2;
   left = std::max(left, desktop.left());
   top = std::max(top, desktop.top());
-  move(left, top);
+  // Placed by the client area, which needs no frame size of Qt's.
+  setGeometry(QRect(QPoint(left + frame.left(), top + frame.top()), size()));
 }
 
 void TForm1::showEvent(QShowEvent* event) {
@@ -146,16 +158,39 @@ void TForm1::showEvent(QShowEvent* event) {
     if (!placed_) {
       placed_ = true;
       CenterOnScreen();
+      // Framing shows as an exposure (the position may not change).
+      if (QWindow* window = windowHandle()) window->installEventFilter(this);
     }
     Memo1->setFocus();
   });
   QWidget::showEvent(event);
 }
 
+void TForm1::CenterOnceFramed() {
+  // The window manager tells the frame's size only once it has framed the
+  // window: centre again then, on the outer size; once, so that a move by the
+  // user stays.
+  if (!placed_ || framed_ || windowHandle() == nullptr || windowHandle()->frameMargins().isNull()) return;
+  framed_ = true;
+  windowHandle()->removeEventFilter(this);
+  CenterOnScreen();
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == windowHandle() && event->type() == QEvent::Expose) Trapped([&] { CenterOnceFramed(); });
+  return QWidget::eventFilter(watched, event);
+}
+
+void TForm1::moveEvent(QMoveEvent* event) {
+  Trapped([&] { CenterOnceFramed(); });
+  QWidget::moveEvent(event);
+}
+
 void TForm1::changeEvent(QEvent* event) {
   Trapped([&] {
     // The first activation gives the focus to the only control that takes it.
     if (event->type() == QEvent::ActivationChange && isActiveWindow() && focusWidget() == nullptr) Memo1->setFocus();
+    if (event->type() == QEvent::ActivationChange) CenterOnceFramed();
   });
   QWidget::changeEvent(event);
 }

@@ -25,8 +25,8 @@ class TForm1 : public QWidget {
   static constexpr int kClientHeight = 601;
 
   explicit TForm1(QWidget* owner);
-  // Ends the worker first (a run in progress is awaited while its steps are
-  // served), then takes the members down, the last created first.
+  // Hides the window, ends the worker (a run in progress is awaited while its
+  // steps are served), then takes the members down, the last created first.
   ~TForm1() override;
 
   // Members, named as in the form description.
@@ -63,13 +63,17 @@ class TForm1 : public QWidget {
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void changeEvent(QEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   QRect Scaled(int left, int top, int width, int height) const;
   void CenterOnScreen();
+  void CenterOnceFramed();
 
   double scale_ = 1.0;
   bool placed_ = false;
+  bool framed_ = false;  // centred again once the frame's size was known
 };
 
 }  // namespace qv

@@ -11,6 +11,7 @@ PACKAGES=(
   libjpeg62-turbo-dev libjpeg-turbo-progs libpng-dev
   googletest libgtest-dev libbenchmark-dev
   xvfb xauth openbox xdotool xclip wmctrl x11-utils x11-apps imagemagick
+  weston qt6-wayland
   fonts-dejavu-core fonts-wqy-microhei
   librsvg2-bin desktop-file-utils appstream dpkg-dev file man-db
 )

@@ -11,6 +11,8 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTest>
 #include <memory>
 #include <random>
@@ -178,6 +180,58 @@ TEST_F(MemoWidget, PageKeysAndTheCaretKeepTheViewScrolled) {
   QApplication::sendEvent(memo_->viewport(), &wheel);
   EXPECT_GT(bar->value(), 0);
   EXPECT_EQ(memo_->CaretPos(), 0);
+}
+
+TEST_F(MemoWidget, AltKeysTypeNothing) {
+  struct Case {
+    const char* name;
+    int key;
+    Qt::KeyboardModifiers mods;
+    const char* text;
+    std::string text_after;
+  };
+  const Case cases[] = {
+      {"Alt+A", Qt::Key_A, Qt::AltModifier, "a", "x"},
+      {"Alt+Shift+A", Qt::Key_A, Qt::AltModifier | Qt::ShiftModifier, "A", "x"},
+      {"Alt+5", Qt::Key_5, Qt::AltModifier, "5", "x"},
+      {"Alt+keypad 5", Qt::Key_5, Qt::AltModifier | Qt::KeypadModifier, "5", "x"},
+      // The same keys without Alt, and AltGr (a group switch, not Alt), type.
+      {"A", Qt::Key_A, Qt::NoModifier, "a", "xa"},
+      {"5", Qt::Key_5, Qt::NoModifier, "5", "x5"},
+      {"AltGr+Q", Qt::Key_At, Qt::GroupSwitchModifier, "@", "x@"},
+  };
+  for (const Case& c : cases) {
+    memo_->SetText("x");
+    memo_->SetSelection(1, 1);
+    QKeyEvent press(QEvent::KeyPress, c.key, c.mods, QString::fromUtf8(c.text));
+    QApplication::sendEvent(memo_, &press);
+    EXPECT_EQ(memo_->Text(), c.text_after) << c.name;
+  }
+}
+
+TEST_F(MemoWidget, ScrollBarThumbStandsOutFromItsTrack) {
+  // A long text: a small thumb at the top, the rest of the track below it.
+  memo_->SetText(std::string(2000000, 'A'));
+  QApplication::processEvents();
+  QScrollBar* bar = memo_->verticalScrollBar();
+  QStyleOptionSlider option;
+  option.initFrom(bar);
+  option.subControls = QStyle::SC_All;
+  option.orientation = Qt::Vertical;
+  option.minimum = bar->minimum();
+  option.maximum = bar->maximum();
+  option.sliderPosition = option.sliderValue = bar->value();
+  option.singleStep = bar->singleStep();
+  option.pageStep = bar->pageStep();
+  const QRect thumb = bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, bar);
+  const QRect track = bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarGroove, bar);
+  ASSERT_FALSE(thumb.isEmpty());
+  ASSERT_GT(track.bottom() - thumb.bottom(), 20);
+  const QImage image = bar->grab().toImage();
+  const int thumb_light = qGray(image.pixel(thumb.center()));
+  const int track_light = qGray(image.pixel(track.center().x(), (thumb.bottom() + track.bottom()) / 2));
+  // Clearly darker than the track, as a thumb on a light track is drawn.
+  EXPECT_GE(track_light - thumb_light, 40) << "thumb " << thumb_light << ", track " << track_light;
 }
 
 TEST_F(MemoWidget, TabIsNotTakenAndFocusMovesOn) {

@@ -119,6 +119,30 @@ TEST(FatalErrorText, NamesClassModuleAddressAndMessage) {
   EXPECT_EQ(FatalErrorText(std::make_exception_ptr(EJPEG(std::string(5000, 'x')))).size(), 1024);
 }
 
+TEST(FatalErrorText, AddressIsAlwaysEightHexDigits) {
+  // Errors raised here carry an address in this module; the others none, which
+  // counts as an address in no module (the address less 0x1000, wider than 32 bits).
+  std::exception_ptr raised;
+  try {
+    throw EJPEG("raised");
+  } catch (...) {
+    raised = std::current_exception();
+  }
+  const std::vector<std::exception_ptr> errors = {raised, std::make_exception_ptr(EJPEG("no address")),
+                                                  std::make_exception_ptr(std::runtime_error("foreign")),
+                                                  std::make_exception_ptr(42)};
+  for (const std::exception_ptr& error : errors) {
+    const std::string text = FatalErrorText(error).toStdString();
+    const size_t at = text.find(" at ");
+    ASSERT_NE(at, std::string::npos) << text;
+    const size_t end = text.find(".\r\n", at);
+    ASSERT_NE(end, std::string::npos) << text;
+    const std::string address = text.substr(at + 4, end - at - 4);
+    EXPECT_EQ(address.size(), 8u) << text;
+    EXPECT_EQ(address.find_first_not_of("0123456789ABCDEF"), std::string::npos) << text;
+  }
+}
+
 struct FailingForm : QWidget {
   explicit FailingForm(QWidget*) { throw EOutOfResources("Error creating window class"); }
 };

@@ -3,9 +3,11 @@
 
 #include <QApplication>
 #include <QTest>
+#include <atomic>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/application.h"
@@ -19,6 +21,7 @@
 #include "conversion/threads/id_thread_component.h"
 #include "conversion/jpeg_image.h"
 #include "conversion/jpeg_registration.h"
+#include "conversion/ui_handoff.h"
 #include "graphics/picture.h"
 
 namespace qv {
@@ -180,6 +183,26 @@ TEST_F(Commands, ClosingDuringARunEndsCleanly) {
   form_->RzToolButton2Click();
   form_.reset();
   EXPECT_TRUE(boxes_.empty());
+}
+
+TEST_F(Commands, ClosingHidesTheWindowBeforeAwaitingTheRun) {
+  form_->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
+  TForm1* form = form_.get();
+  bool visible_while_awaited = true;
+  std::atomic<bool> running = false;
+  form->IdThreadComponent1->OnRun = [form, &visible_while_awaited, &running](TIdThreadComponent& sender) {
+    running = true;
+    // Still running when the teardown takes the thread object: look at the
+    // window from the UI thread, which serves this step while it waits.
+    while (sender.Active()) std::this_thread::yield();
+    RunOnUiThread([form, &visible_while_awaited] { visible_while_awaited = form->isVisible(); });
+    sender.StopWorker();
+  };
+  form->IdThreadComponent1->StartWorker();
+  while (!running) std::this_thread::yield();
+  form_.reset();
+  EXPECT_FALSE(visible_while_awaited);
 }
 
 }  // namespace

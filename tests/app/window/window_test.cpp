@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QMouseEvent>
 #include <QTest>
+#include <cmath>
 #include <vector>
 
 #include "app/application.h"
@@ -67,6 +68,23 @@ TEST(MainWindow, MembersSitAtTheirPlacesAt96Dpi) {
     EXPECT_EQ(button->width(), 16 + button->fontMetrics().horizontalAdvance(button->Caption()) + 12);
   }
   EXPECT_EQ(form.RzSpacer1->size(), QSize(8, 25));
+}
+
+// Holds at any screen resolution; ctest also runs it at 72 and 144 dpi, where
+// the window font measures other than 13 pixels and everything scales.
+TEST(ScaledWindow, ToolbarRowsScaleWithEverythingElse) {
+  TForm1 form(nullptr);
+  RecordProperty("scale", std::to_string(form.Scale()));
+  auto scaled = [&](int v) { return static_cast<int>(std::lround(v * form.Scale())); };
+  EXPECT_EQ(form.size(), QSize(scaled(924), scaled(601)));
+  EXPECT_EQ(form.RzToolbar1->RowHeight(), scaled(25));
+  EXPECT_EQ(form.RzToolbar1->height(), scaled(25) + 4);
+  // The toolbar ends above the preview panel's frame.
+  EXPECT_LT(form.RzToolbar1->geometry().bottom(), form.Panel1->geometry().top());
+  for (QWidget* member : form.RzToolbar1->ToolbarControls()) {
+    EXPECT_EQ(member->height(), scaled(25)) << member->metaObject()->className();
+    EXPECT_TRUE(form.RzToolbar1->rect().contains(member->geometry())) << member->metaObject()->className();
+  }
 }
 
 TEST(MainWindow, StartsWithCrLfEmptyStatusAndOnlyTheTextBoxTakesFocus) {

@@ -1,0 +1,86 @@
+// The open dialog's file list, offscreen, on a folder of real pictures.
+#include "app/open_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QStyle>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
+#include <string>
+
+namespace qv {
+namespace {
+
+const std::string kCorpus = QUORVANE_CORPUS_DIR;
+
+// The detail columns (size, type, date) show their texts whole for every
+// file: no "773...KiB" or "JPE...age".
+TEST(OpenDialog, DetailColumnsShowTheirTextsWhole) {
+  // Qt's dialog restores the list's state of earlier runs: start from none.
+  QTemporaryDir settings_dir;
+  ASSERT_TRUE(settings_dir.isValid());
+  const QString user_settings = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings_dir.path());
+  struct RestoreSettingsPath {
+    QString path;
+    ~RestoreSettingsPath() { QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, path); }
+  } restore{user_settings};
+
+  const QString folder = QString::fromStdString(kCorpus + "/jpeg/good");
+  TOpenDialog open(nullptr);
+  open.Filter = QString::fromUtf8("图片 (*.jpg)|*.jpg|");
+  open.FileName = kCorpus + "/jpeg/good/ljt-testorig.jpg";
+  QString clipped;
+  int rows = 0;
+  open.OnShow = [&](QFileDialog& dialog) {
+    auto* view = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
+    ASSERT_NE(view, nullptr);
+    auto* model = qobject_cast<QFileSystemModel*>(view->model());
+    ASSERT_NE(model, nullptr);
+    // Checked once the dialog runs and the folder is listed with its details.
+    QMetaObject::invokeMethod(
+        &dialog,
+        [&, view, model] {
+          const int margin = view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
+          auto first_clipped = [&] {
+            const QModelIndex root = model->index(folder);
+            rows = model->rowCount(root);
+            for (int row = 0; row < rows; ++row) {
+              for (int column = 1; column < model->columnCount(root); ++column) {
+                const QString text = model->index(row, column, root).data().toString();
+                const int need = view->fontMetrics().horizontalAdvance(text) + 2 * margin;
+                if (text.isEmpty() || view->header()->sectionSize(column) < need) return text.isEmpty() ? "?" : text;
+              }
+            }
+            return QString();
+          };
+          // A failed wait shows below as the first cut text.
+          (void)QTest::qWaitFor([&] { const bool whole = first_clipped().isEmpty(); return whole && rows > 20; }, 10000);
+          clipped = first_clipped();
+          dialog.reject();
+        },
+        Qt::QueuedConnection);
+  };
+  EXPECT_FALSE(open.Execute());
+  EXPECT_GT(rows, 20);
+  EXPECT_TRUE(clipped.isEmpty()) << "cut: " << clipped.toStdString();
+
+  // What Qt keeps for the next dialog (of any program) leaves every column
+  // resizable by the user.
+  QFileDialog next;
+  next.setOption(QFileDialog::DontUseNativeDialog, true);
+  auto* view = next.findChild<QTreeView*>(QStringLiteral("treeView"));
+  ASSERT_NE(view, nullptr);
+  for (int column = 0; column < view->header()->count(); ++column) {
+    EXPECT_EQ(view->header()->sectionResizeMode(column), QHeaderView::Interactive) << column;
+  }
+}
+
+}  // namespace
+}  // namespace qv
