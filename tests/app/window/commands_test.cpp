@@ -21,7 +21,7 @@
 #include "conversion/threads/id_thread_component.h"
 #include "conversion/jpeg_image.h"
 #include "conversion/jpeg_registration.h"
-#include "conversion/ui_handoff.h"
+#include "conversion/threads/ui_handoff.h"
 #include "graphics/picture.h"
 
 namespace qv {
