@@ -3,13 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
+#include <QEventLoop>
+#include <QTimer>
+#include <memory>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 #include "app/error_trap.h"
 #include "app/message_box.h"
 #include "base/exceptions.h"
 #include "base/format.h"
+#include "conversion/ui_handoff.h"
 
 namespace qv {
 namespace {
@@ -171,6 +177,66 @@ TEST(ErrorTrap, ReportsEscapingErrorsThroughTheApplication) {
   Trapped([] { throw EJPEG(Format("JPEG error #%d", 53)); });
   ASSERT_EQ(recorder.boxes.size(), 1u);
   EXPECT_EQ(recorder.boxes[0].text, QStringLiteral("JPEG error #53."));
+}
+
+}  // namespace
+}  // namespace qv
+
+namespace qv {
+namespace {
+
+// Hands `count` steps over from a new thread. Each step reads a value the
+// worker made just before and writes one the worker reads after, so a wake-up
+// that only Qt's uninstrumented locking orders shows up as a race under
+// ThreadSanitizer; `last` runs on the UI thread after the final step.
+std::thread HandOverSteps(int count, std::vector<int>& seen, std::function<void()> last) {
+  return std::thread([count, &seen, last = std::move(last)] {
+    for (int i = 0; i < count; ++i) {
+      auto payload = std::make_unique<int>(i);
+      RunOnUiThread([&] {
+        seen.push_back(*payload);
+        *payload = -1;
+      });
+      if (*payload != -1) std::abort();  // the step's write must be visible here
+    }
+    RunOnUiThread(last);
+  });
+}
+
+std::vector<int> Iota(int count) {
+  std::vector<int> values(static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i) values[static_cast<size_t>(i)] = i;
+  return values;
+}
+
+TEST(WakeUp, ServesThousandsOfHandOversInTheEventLoopAndInAModalLoop) {
+  // Only the wake-up serves here: neither loop has the application's idle step.
+  TApplication application("/usr/bin/quorvane");
+  constexpr int kSteps = 4000;
+  // A wake-up that gets lost would hang the loops; this ends them instead.
+  constexpr int kDeadlockGuardMs = 240000;
+
+  std::vector<int> in_loop;
+  QEventLoop loop;
+  std::thread first = HandOverSteps(kSteps, in_loop, [&] { loop.quit(); });
+  QTimer::singleShot(kDeadlockGuardMs, &loop, [&] {
+    ADD_FAILURE() << "the event loop stopped serving after " << in_loop.size() << " steps";
+    loop.exit(1);
+  });
+  loop.exec();
+  first.join();
+  EXPECT_EQ(in_loop, Iota(kSteps));
+
+  std::vector<int> in_dialog;
+  QDialog dialog;
+  std::thread second = HandOverSteps(kSteps, in_dialog, [&] { dialog.accept(); });
+  QTimer::singleShot(kDeadlockGuardMs, &dialog, [&] {
+    ADD_FAILURE() << "the modal loop stopped serving after " << in_dialog.size() << " steps";
+    dialog.reject();
+  });
+  EXPECT_EQ(dialog.exec(), QDialog::Accepted);
+  second.join();
+  EXPECT_EQ(in_dialog, Iota(kSteps));
 }
 
 }  // namespace
