@@ -29,7 +29,8 @@ struct ShownBox {
 class BoxRecorder {
  public:
   BoxRecorder() : saved_(MessageBoxPresenter()) {
-    MessageBoxPresenter() = [this](QWidget*, const QString& text, const QString& caption, unsigned flags) {
+    MessageBoxPresenter() = [this](QWidget*, const QString& text, const QString& caption,
+                                   unsigned flags) {
       boxes.push_back({text, caption, flags});
       return IDOK;
     };
@@ -98,9 +99,11 @@ TEST(ReportUnhandledError, AbortIsSilentAndForeignErrorsGetTheFatalBox) {
   ASSERT_EQ(recorder.boxes.size(), 1u);
   EXPECT_EQ(recorder.boxes[0].caption, QStringLiteral("Application Error"));
   EXPECT_EQ(recorder.boxes[0].flags, 0x2010u);
-  EXPECT_TRUE(recorder.boxes[0].text.startsWith(QStringLiteral("Exception std::runtime_error in module ")))
+  EXPECT_TRUE(
+      recorder.boxes[0].text.startsWith(QStringLiteral("Exception std::runtime_error in module ")))
       << recorder.boxes[0].text.toStdString();
-  EXPECT_TRUE(recorder.boxes[0].text.endsWith(QStringLiteral(".\r\n\r\n"))) << recorder.boxes[0].text.toStdString();
+  EXPECT_TRUE(recorder.boxes[0].text.endsWith(QStringLiteral(".\r\n\r\n")))
+      << recorder.boxes[0].text.toStdString();
 }
 
 TEST(FatalErrorText, NamesClassModuleAddressAndMessage) {
@@ -111,7 +114,8 @@ TEST(FatalErrorText, NamesClassModuleAddressAndMessage) {
     error = std::current_exception();
   }
   const std::string text = FatalErrorText(error).toStdString();
-  // "Exception EOutOfResources in module test_window at 0012AB34.\r\nError creating window class.\r\n"
+  // "Exception EOutOfResources in module test_window at 0012AB34.\r\nError creating window
+  // class.\r\n"
   const std::string head = "Exception EOutOfResources in module test_window at ";
   ASSERT_EQ(text.rfind(head, 0), 0u) << text;
   const std::string address = text.substr(head.size(), 8);
@@ -119,8 +123,10 @@ TEST(FatalErrorText, NamesClassModuleAddressAndMessage) {
   EXPECT_EQ(text.substr(head.size() + 8), ".\r\nError creating window class.\r\n");
 
   // A message that already ends in a full stop gets none; an empty one none.
-  EXPECT_TRUE(FatalErrorText(std::make_exception_ptr(EJPEG("Done."))).endsWith(QStringLiteral("\r\nDone.\r\n")));
-  EXPECT_TRUE(FatalErrorText(std::make_exception_ptr(EJPEG(""))).endsWith(QStringLiteral(".\r\n\r\n")));
+  EXPECT_TRUE(FatalErrorText(std::make_exception_ptr(EJPEG("Done.")))
+                  .endsWith(QStringLiteral("\r\nDone.\r\n")));
+  EXPECT_TRUE(
+      FatalErrorText(std::make_exception_ptr(EJPEG(""))).endsWith(QStringLiteral(".\r\n\r\n")));
   // Cut at 1024 characters.
   EXPECT_EQ(FatalErrorText(std::make_exception_ptr(EJPEG(std::string(5000, 'x')))).size(), 1024);
 }
