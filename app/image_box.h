@@ -4,6 +4,7 @@
 
 #include <QWidget>
 
+#include "app/ui_thread_check.h"
 #include "graphics/picture_box.h"
 
 namespace qv {
@@ -13,7 +14,10 @@ class TImage : public QWidget {
  public:
   explicit TImage(QWidget* parent);
 
-  TPicture& Picture() { return box_.Picture(); }
+  TPicture& Picture() {
+    CheckUiThread("a picture box (TImage)");
+    return box_.Picture();
+  }
 
  protected:
   void paintEvent(QPaintEvent* event) override;

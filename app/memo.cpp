@@ -119,6 +119,7 @@ void TMemo::Relayout() {
 }
 
 void TMemo::SetText(std::string text) {
+  CheckUiThread("the text box (TMemo)");
   text_.Assign(std::move(text));
   undo_.Clear();
   caret_ = anchor_ = 0;
@@ -270,6 +271,7 @@ int64_t TMemo::PosAt(QPoint point) const {
 // ---- caret and selection ----
 
 void TMemo::SetSelection(int64_t anchor, int64_t caret) {
+  CheckUiThread("the text box (TMemo)");
   anchor_ = Align(anchor);
   caret_ = Align(caret);
   caret_at_line_end_ = false;
@@ -379,10 +381,12 @@ void TMemo::Edit(int64_t pos, int64_t count, std::string_view insert, TMemoEditK
 }
 
 void TMemo::ReplaceSelection(std::string_view insert) {
+  CheckUiThread("the text box (TMemo)");
   Edit(SelStart(), SelEnd() - SelStart(), insert, TMemoEditKind::ekOther);
 }
 
 void TMemo::ReplaceRange(int64_t pos, int64_t count, std::string_view insert) {
+  CheckUiThread("the text box (TMemo)");
   const int64_t from = Align(pos);
   const int64_t to = Align(std::min(text_.Length(), pos + std::max<int64_t>(0, count)));
   Edit(from, std::max(from, to) - from, insert, TMemoEditKind::ekOther);

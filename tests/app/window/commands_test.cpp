@@ -3,9 +3,12 @@
 
 #include <QApplication>
 #include <QTest>
+#include <chrono>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/application.h"
@@ -19,6 +22,7 @@
 #include "conversion/id_thread_component.h"
 #include "conversion/jpeg_image.h"
 #include "conversion/jpeg_registration.h"
+#include "conversion/ui_handoff.h"
 #include "graphics/picture.h"
 
 namespace qv {
@@ -44,7 +48,8 @@ std::string UpperHex(const std::string& bytes) {
 std::string PictureBytes(TGraphic* graphic) {
   TMemoryStream stream;
   graphic->WriteToStream(stream);
-  return std::string(reinterpret_cast<const char*>(stream.Memory()), static_cast<size_t>(stream.Size()));
+  return std::string(reinterpret_cast<const char*>(stream.Memory()),
+                     static_cast<size_t>(stream.Size()));
 }
 
 class Commands : public testing::Test {
@@ -54,7 +59,8 @@ class Commands : public testing::Test {
 
   void SetUp() override {
     saved_ = MessageBoxPresenter();
-    MessageBoxPresenter() = [this](QWidget*, const QString& text, const QString& caption, unsigned flags) {
+    MessageBoxPresenter() = [this](QWidget*, const QString& text, const QString& caption,
+                                   unsigned flags) {
       boxes_.push_back({text, caption, flags});
       return IDOK;
     };
@@ -126,7 +132,8 @@ TEST_F(Commands, HexToPictureRightAfterStartFailsWith53AndKeepsTheBoxEmpty) {
   form_->Memo1->SetText("");
   form_->RzToolButton3Click();
   ASSERT_NE(form_->Image2->Picture().HeldGraphic(), nullptr);
-  EXPECT_FALSE(form_->Image2->Picture().HeldGraphic()->IsEmpty());  // an empty byte block is content
+  EXPECT_FALSE(
+      form_->Image2->Picture().HeldGraphic()->IsEmpty());  // an empty byte block is content
   EXPECT_EQ(form_->Image2->Picture().Width(), 0);
 }
 
@@ -161,10 +168,63 @@ TEST_F(Commands, AnEmptyJpegFileEmptiesTheTextBox) {
   EXPECT_EQ(form_->StatusBar1->PanelText(), QString::fromUtf8("图片转换完成"));
 }
 
+TEST_F(Commands, TheFinalStatusShowsOnlyOnceTheTextIsInTheBox) {
+  const std::string path = kCorpus + "/jpeg/good/ljt-testorig.jpg";
+  const std::string hex = UpperHex(FileBytes(path));
+  form_->Image1->Picture().OpenPictureFile(path);
+  form_->Memo1->SetText("former text");
+  ServeUiRequests();  // nothing of an earlier test may count as a step below
+  form_->RzToolButton2Click();
+  // The worker hands one step over at a time and waits for it, so serving
+  // here shows the window after every single step.
+  const QString converted = QString::fromUtf8("图片转换完成");
+  std::vector<QString> statuses;
+  while (form_->IdThreadComponent1->Active()) {
+    if (!WaitForUiRequests(std::chrono::milliseconds(1000))) continue;
+    ServeUiRequests();
+    const QString status = form_->StatusBar1->PanelText();
+    if (statuses.empty() || statuses.back() != status) statuses.push_back(status);
+    if (status == converted) {
+      ASSERT_TRUE(form_->Memo1->Text() == hex)
+          << "the status says done before the text is in the box";
+    }
+  }
+  EXPECT_EQ(statuses, (std::vector<QString>{QString::fromUtf8("正在转换请等待...."), converted}));
+  EXPECT_TRUE(form_->Memo1->Text() == hex);
+}
+
+TEST_F(Commands, ControlsUsedOffTheUiThreadEndTheProgramLoudly) {
+#if QUORVANE_UI_THREAD_CHECKS
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  struct Case {
+    const char* what;
+    std::function<void(TForm1&)> touch;
+    const char* message;
+  };
+  const std::vector<Case> cases = {
+      {"text set", [](TForm1& form) { form.Memo1->SetText("00"); },
+       "the text box \\(TMemo\\) used on thread"},
+      {"text read", [](TForm1& form) { (void)form.Memo1->Text(); },
+       "the text box \\(TMemo\\) used on thread"},
+      {"picture read", [](TForm1& form) { (void)form.Image1->Picture(); },
+       "a picture box \\(TImage\\) used on thread"},
+      {"status set", [](TForm1& form) { form.StatusBar1->SetPanelText("x"); },
+       "the status bar \\(TStatusBar\\) used on thread"},
+  };
+  for (const Case& c : cases) {
+    TForm1& form = *form_;
+    EXPECT_DEATH(std::thread([&] { c.touch(form); }).join(), c.message) << c.what;
+  }
+#else
+  GTEST_SKIP() << "built without QUORVANE_UI_THREAD_CHECKS";
+#endif
+}
+
 TEST_F(Commands, ClosingDuringARunEndsCleanly) {
   // Destroying the window ends the worker first, serving its steps meanwhile;
   // the sanitizer builds check that no step meets a destroyed control.
-  form_->Image1->Picture().OpenPictureFile(kCorpus + "/jpeg/good/large-pillars-4096x4096-upscaled.jpg");
+  form_->Image1->Picture().OpenPictureFile(kCorpus +
+                                           "/jpeg/good/large-pillars-4096x4096-upscaled.jpg");
   form_->RzToolButton2Click();
   form_.reset();
   EXPECT_TRUE(boxes_.empty());
