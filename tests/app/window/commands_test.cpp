@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QTest>
+#include <QTimer>
 #include <chrono>
 #include <fstream>
 #include <functional>
@@ -218,6 +219,30 @@ TEST_F(Commands, ControlsUsedOffTheUiThreadEndTheProgramLoudly) {
 #else
   GTEST_SKIP() << "built without QUORVANE_UI_THREAD_CHECKS";
 #endif
+}
+
+TEST_F(Commands, ClosingDuringARunLeavesTheBoxAndStatusAsACompletedRunWould) {
+  // The program's own flow: the main window's close ends the message loop,
+  // and the halt then ends the worker first, serving its steps. What the box
+  // and the status hold then is what a run left alone would have left.
+  const std::string path = kCorpus + "/jpeg/good/large-pillars-4096x4096-upscaled.jpg";
+  TForm1* form = nullptr;
+  application_->CreateMainWindow(form);
+  ASSERT_NE(form, nullptr);
+  form->Image1->Picture().OpenPictureFile(path);
+  form->Memo1->SetText("former text");
+  QTimer::singleShot(0, form, [form] {
+    form->RzToolButton2Click();
+    form->RzToolButton4Click();
+  });
+  application_->RunMessageLoop();
+  EXPECT_TRUE(application_->QuitReceived());
+  form->IdThreadComponent1.reset();  // what destroying the window does first
+  EXPECT_TRUE(form->Memo1->Text() == UpperHex(FileBytes(path)))
+      << "the text box lost the run's text";
+  EXPECT_EQ(form->StatusBar1->PanelText(), QString::fromUtf8("图片转换完成"));
+  application_->DestroyMainWindow();
+  EXPECT_TRUE(boxes_.empty());
 }
 
 TEST_F(Commands, ClosingDuringARunEndsCleanly) {
