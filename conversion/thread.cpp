@@ -79,8 +79,10 @@ void TThread::Resume() {
       return;
     }
     suspended_ = false;
+    // Under the lock: once it is released, a free-when-done thread may run to
+    // its end and delete itself, signal and all.
+    resume_signal_.notify_all();
   }
-  resume_signal_.notify_all();
 }
 
 void TThread::Suspend() {
