@@ -8,7 +8,7 @@ ifeq ($(CI),true)
   CMAKE_ARGS += -DQUORVANE_WERROR=ON
 endif
 
-.PHONY: all deps build run test bench perf-report sanitize tsan fuzz clean install uninstall package check-package
+.PHONY: all deps build run test bench perf-report sanitize tsan fuzz soak clean install uninstall package check-package
 
 all: build
 
@@ -51,9 +51,10 @@ sanitize: deps
 	  ctest --output-on-failure -j $(JOBS) -L 'unit|gui'
 
 # ThreadSanitizer build of the thread, worker and window-flow tests (label threads).
+TSAN_BUILD = cmake -S . -B build-tsan $(SANITIZER_FLAGS) -DQUORVANE_SANITIZE=thread $(CMAKE_ARGS) && \
+  cmake --build build-tsan -j $(JOBS) --target tests_threads
 tsan: deps
-	cmake -S . -B build-tsan $(SANITIZER_FLAGS) -DQUORVANE_SANITIZE=thread $(CMAKE_ARGS)
-	cmake --build build-tsan -j $(JOBS) --target tests_threads
+	$(TSAN_BUILD)
 	cd build-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
 	  ctest --output-on-failure -j $(JOBS) -L 'threads'
 
@@ -87,8 +88,17 @@ clean:
 # libFuzzer targets, built with clang in build-fuzz. FUZZ_SECONDS > 0 runs
 # each target that long after replaying its corpus and the regression inputs.
 FUZZ_SECONDS ?= 0
+FUZZ_BUILD = CC=clang CXX=clang++ cmake -S . -B build-fuzz $(SANITIZER_FLAGS) -DQUORVANE_FUZZ=ON \
+  -DQUORVANE_TESTS=OFF $(CMAKE_ARGS) && cmake --build build-fuzz -j $(JOBS) --target fuzz_targets
 fuzz: deps
-	CC=clang CXX=clang++ cmake -S . -B build-fuzz $(SANITIZER_FLAGS) -DQUORVANE_FUZZ=ON \
-	  -DQUORVANE_TESTS=OFF $(CMAKE_ARGS)
-	cmake --build build-fuzz -j $(JOBS) --target fuzz_targets
+	$(FUZZ_BUILD)
 	bash scripts/fuzz.sh build-fuzz replay $(FUZZ_SECONDS)
+
+# Not in CI: the stress tests (ThreadSanitizer build) and the fuzz targets with
+# fresh seeds, round after round, for SOAK_SECONDS (default an hour); each seed
+# is printed, and a failure prints how to replay it.
+SOAK_SECONDS ?= 3600
+soak: deps
+	$(TSAN_BUILD)
+	$(FUZZ_BUILD)
+	SOAK_SECONDS=$(SOAK_SECONDS) bash scripts/soak.sh build-tsan build-fuzz

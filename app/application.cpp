@@ -4,7 +4,6 @@
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
-#include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSessionManager>
@@ -27,10 +26,8 @@ namespace {
 
 TApplication* g_application = nullptr;
 
-const QEvent::Type kWakeEvent = static_cast<QEvent::Type>(QEvent::User + 1);
-
-// Never shown: the target of the wake-up and the owner of boxes when no
-// window of the program is active.
+// Never shown: the owner of the wake-up's notifier and of boxes when no window
+// of the program is active.
 class THiddenAppWindow : public QWidget {
  public:
   explicit THiddenAppWindow(const QString& title) {
@@ -38,16 +35,25 @@ class THiddenAppWindow : public QWidget {
     setAttribute(Qt::WA_DontShowOnScreen);
     resize(0, 0);
   }
-
- protected:
-  bool event(QEvent* event) override {
-    if (event->type() == kWakeEvent) {
-      Trapped([] { ServeUiRequests(); });
-      return true;
-    }
-    return QWidget::event(event);
-  }
 };
+
+// The UI thread's wake-up. A thread that hands a step over signals a
+// descriptor; the UI thread watches it with a socket notifier, which every
+// event loop polls, modal ones included, and serves the steps. Nothing made on
+// the other thread is read here: the steps themselves travel under the
+// hand-off's own locks, which ThreadSanitizer sees, and the descriptor carries
+// only the wake-up (a write and a read, which it sees as well).
+void InstallWakeUp(QWidget* owner) {
+  const int descriptor = WakeDescriptor();
+  if (descriptor < 0) return;  // the idle step still serves, only later
+  auto* notifier = new QSocketNotifier(descriptor, QSocketNotifier::Read, owner);
+  QObject::connect(notifier, &QSocketNotifier::activated, owner, [] {
+    // Emptied first: a step handed over from here on signals again.
+    DrainWakeDescriptor();
+    Trapped([] { ServeUiRequests(); });
+  });
+  SetWakeUiThread([] { SignalWakeDescriptor(); });
+}
 
 std::string Demangle(const char* name) {
   int status = 0;
@@ -139,8 +145,7 @@ TApplication::TApplication(const std::string& program_path) : app_title_(AppTitl
   hidden_window_ = std::make_unique<THiddenAppWindow>(app_title_);
   if (QScreen* screen = QGuiApplication::primaryScreen()) hidden_window_->move(screen->geometry().center());
   g_application = this;
-  QWidget* target = hidden_window_.get();
-  SetWakeUiThread([target] { QCoreApplication::postEvent(target, new QEvent(kWakeEvent)); });
+  InstallWakeUp(hidden_window_.get());
 
   // Log-off: the session-ending signals end the program as a close does.
   const int descriptor = TerminationSignalDescriptor();

@@ -5,6 +5,7 @@
 
 #include <QWidget>
 
+#include "app/ui_thread_check.h"
 #include "graphics/picture_box.h"
 
 namespace qv {
@@ -14,7 +15,10 @@ class TImage : public QWidget {
  public:
   explicit TImage(QWidget* parent);
 
-  TPicture& Picture() { return box_.Picture(); }
+  TPicture& Picture() {
+    CheckUiThread("a picture box (TImage)");
+    return box_.Picture();
+  }
 
  protected:
   void paintEvent(QPaintEvent* event) override;

@@ -118,6 +118,7 @@ void TMemo::Relayout() {
 }
 
 void TMemo::SetText(std::string text) {
+  CheckUiThread("the text box (TMemo)");
   doc_.SetText(std::move(text));
   preedit_.clear();
   UpdateScrollBar();
@@ -175,6 +176,7 @@ int64_t TMemo::PosAt(QPoint point) const {
 // ---- caret and selection ----
 
 void TMemo::SetSelection(int64_t anchor, int64_t caret) {
+  CheckUiThread("the text box (TMemo)");
   doc_.SetSelection(anchor, caret);
   Changed(false);
 }
@@ -252,10 +254,12 @@ void TMemo::timerEvent(QTimerEvent* e) {
 // ---- editing ----
 
 void TMemo::ReplaceSelection(std::string_view insert) {
+  CheckUiThread("the text box (TMemo)");
   Changed(doc_.ReplaceSelection(insert));
 }
 
 void TMemo::ReplaceRange(int64_t pos, int64_t count, std::string_view insert) {
+  CheckUiThread("the text box (TMemo)");
   Changed(doc_.ReplaceRange(pos, count, insert));
 }
 

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "app/memo_document.h"
+#include "app/ui_thread_check.h"
 
 class QMenu;
 class QMimeData;
@@ -31,11 +32,17 @@ class TMemo : public QAbstractScrollArea {
   ~TMemo() override;
 
   // The whole text (a copy).
-  std::string Text() const { return doc_.Text().Str(); }
+  std::string Text() const {
+    CheckUiThread("the text box (TMemo)");
+    return doc_.Text().Str();
+  }
   // Replaces the whole text, taking over the string's buffer; clears undo and selection
   // and puts the caret at the start.
   void SetText(std::string text);
-  int64_t TextLength() const { return doc_.Length(); }
+  int64_t TextLength() const {
+    CheckUiThread("the text box (TMemo)");
+    return doc_.Length();
+  }
 
   // Caret and selection, as byte offsets; the selection runs between anchor and caret.
   int64_t CaretPos() const { return doc_.Caret(); }

@@ -16,6 +16,7 @@ TStatusBar::TStatusBar(QWidget* parent) : QWidget(parent) {
 }
 
 void TStatusBar::SetPanelText(const QString& text) {
+  CheckUiThread("the status bar (TStatusBar)");
   if (text == text_) return;
   text_ = text;
   setAccessibleDescription(text);

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QWidget>
 
+#include "app/ui_thread_check.h"
+
 namespace qv {
 
 class TStatusBar : public QWidget {
@@ -12,7 +14,10 @@ class TStatusBar : public QWidget {
  public:
   explicit TStatusBar(QWidget* parent);
 
-  QString PanelText() const { return text_; }
+  QString PanelText() const {
+    CheckUiThread("the status bar (TStatusBar)");
+    return text_;
+  }
   void SetPanelText(const QString& text);
 
  protected:

@@ -60,6 +60,16 @@ int TerminationSignalDescriptor();
 // Empties that descriptor after a wake-up.
 void DrainTerminationSignals();
 
+// The UI thread's wake-up: a descriptor that any thread makes readable with
+// SignalWakeDescriptor and that the UI thread watches and empties with
+// DrainWakeDescriptor. Made on first use, never closed; -1 when it cannot be
+// made. Signalling never blocks and is safe from any thread. Only a wake-up
+// passes through it, no data: what the woken thread reads is guarded by the
+// reader's own locks.
+int WakeDescriptor();
+void SignalWakeDescriptor();
+void DrainWakeDescriptor();
+
 }  // namespace qv
 
 namespace qv {

@@ -2,6 +2,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <pthread.h>
+#include <sys/eventfd.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -276,6 +277,33 @@ int TerminationSignalDescriptor() {
 void DrainTerminationSignals() {
   char buffer[64];
   while (g_signal_pipe[0] >= 0 && ::read(g_signal_pipe[0], buffer, sizeof buffer) > 0) {
+  }
+}
+
+namespace {
+// An eventfd counts the signals, so however many arrive one read empties it.
+int MakeWakeDescriptor() { return ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK); }
+}  // namespace
+
+int WakeDescriptor() {
+  static const int descriptor = MakeWakeDescriptor();
+  return descriptor;
+}
+
+void SignalWakeDescriptor() {
+  const int descriptor = WakeDescriptor();
+  if (descriptor < 0) return;
+  const uint64_t one = 1;
+  // A full counter (EAGAIN) is still readable: the wake-up is not lost.
+  while (::write(descriptor, &one, sizeof one) < 0 && errno == EINTR) {
+  }
+}
+
+void DrainWakeDescriptor() {
+  const int descriptor = WakeDescriptor();
+  if (descriptor < 0) return;
+  uint64_t count = 0;
+  while (::read(descriptor, &count, sizeof count) < 0 && errno == EINTR) {
   }
 }
 

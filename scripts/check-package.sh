@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build-package}
-timeout=${CHECK_TIMEOUT:-30}
+timeout=${CHECK_TIMEOUT:-120}  # generous: other builds may keep the machine busy
 
 [ -n "${SKIP_DEPS:-}" ] || bash scripts/install-deps.sh
 

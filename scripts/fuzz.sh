@@ -2,7 +2,8 @@
 # Runs the libFuzzer targets of a fuzz build (make fuzz).
 #   scripts/fuzz.sh BUILD replay [SECONDS]  every target replays its seeds, the shared
 #       corpus and fuzz/regression/<target>, then fuzzes SECONDS (default 0) from a
-#       fixed seed: the CI check.
+#       fixed random seed, FUZZ_SEED (default 1): the CI check; make soak passes
+#       fresh ones.
 #   scripts/fuzz.sh BUILD campaign SECONDS  every target fuzzes SECONDS at once, at low
 #       priority; logs, findings and the grown corpus go to BUILD/fuzz-out/.
 # FUZZ_TIMEOUT (default 60) is the seconds one input may take on a busy machine.
@@ -15,6 +16,7 @@ MODE=${2:?replay or campaign}
 SECONDS_EACH=${3:-0}
 CORPUS=$(cd .. && pwd)/shared/corpus
 OUT=$BUILD/fuzz-out
+FUZZ_SEED=${FUZZ_SEED:-1}
 mkdir -p "$OUT"
 
 # target | shared corpus folders | dictionary | largest input
@@ -77,12 +79,15 @@ case $MODE in
         echo "FAIL $target: replay (see $OUT/$target.replay.log)"; tail -n 30 "$OUT/$target.replay.log"; status=1; continue
       fi
       # New inputs land in the first folder, a scratch one: the committed ones stay as they are.
-      if [ "$SECONDS_EACH" -gt 0 ] && ! "$bin" $(common_flags "$dict") -max_len="$max_len" -seed=1 \
+      if [ "$SECONDS_EACH" -gt 0 ] && ! "$bin" $(common_flags "$dict") -max_len="$max_len" -seed="$FUZZ_SEED" \
         -max_total_time="$SECONDS_EACH" -artifact_prefix="$OUT/$target-" "$scratch" "${inputs[@]}" \
         >"$OUT/$target.run.log" 2>&1; then
-        echo "FAIL $target: fixed-seed run (see $OUT/$target.run.log)"; tail -n 30 "$OUT/$target.run.log"; status=1; continue
+        echo "FAIL $target: run with seed $FUZZ_SEED (see $OUT/$target.run.log)"; tail -n 30 "$OUT/$target.run.log"
+        echo "replay: FUZZ_SEED=$FUZZ_SEED bash scripts/fuzz.sh $BUILD replay $SECONDS_EACH," \
+          "or $bin $(common_flags "$dict") <the crash file named above>"
+        status=1; continue
       fi
-      echo "ok   $target ($(($(date +%s) - start)) s)"
+      echo "ok   $target, seed $FUZZ_SEED ($(($(date +%s) - start)) s)"
     done
     ;;
   campaign)

@@ -56,16 +56,33 @@ void TThread::StartLocked() {
 
 void TThread::Resume() {
   {
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
     if (!started_) {
-      StartLocked();
-      suspended_ = false;
+      const bool was_suspended = suspended_;
+      suspended_ = true;  // the new thread waits here until its priority is known
+      try {
+        StartLocked();
+      } catch (...) {
+        suspended_ = was_suspended;
+        throw;
+      }
+      // The new thread takes the priority asked for before it existed and
+      // reports back before it may run: a refusal is raised here, as a refused
+      // change of a running thread is, and the thread stays suspended (at the
+      // priority it had) instead of running while claiming another.
+      start_signal_.wait(lock, [&] { return start_reported_; });
+      if (const int error = start_error_) {
+        start_error_ = 0;
+        RaiseThreadError(error);
+      }
+    } else if (!suspended_) {
       return;
     }
-    if (!suspended_) return;
     suspended_ = false;
+    // Under the lock: once it is released, a free-when-done thread may run to
+    // its end and delete itself, signal and all.
+    resume_signal_.notify_all();
   }
-  resume_signal_.notify_all();
 }
 
 void TThread::Suspend() {
@@ -184,6 +201,9 @@ void TThread::FinishBeforeDestroy() noexcept {
       finished_.store(true);  // no platform thread can be made, so none will ever run
       return;
     }
+    // Made but held back (its priority was refused): it wakes, sees the mark
+    // and ends without its body.
+    resume_signal_.notify_all();
   }
   try {
     WaitForEnd();
@@ -193,14 +213,17 @@ void TThread::FinishBeforeDestroy() noexcept {
 
 void TThread::ThreadProc(TThread* self) {
   {
-    std::lock_guard lock(self->mutex_);
+    std::unique_lock lock(self->mutex_);
     self->thread_id_ = CurrentThreadId();
     self->thread_live_ = true;
-    // Taken now, since the thread did not exist when it was set; a refusal
-    // leaves the inherited priority.
+    // Taken now, since the thread did not exist when it was set; the first
+    // Resume waits for the outcome and reports a refusal.
     if (self->priority_ != tpNormal) {
-      SetThreadPriorityLevel(self->thread_id_, PriorityLevel(self->priority_));
+      self->start_error_ = SetThreadPriorityLevel(self->thread_id_, PriorityLevel(self->priority_));
     }
+    self->start_reported_ = true;
+    self->start_signal_.notify_all();
+    self->resume_signal_.wait(lock, [&] { return !self->suspended_ || self->terminated_.load(); });
   }
   if (!self->terminated_.load()) {
     try {

@@ -48,13 +48,16 @@ class TThread {
   void AfterConstruction();
 
   // Lets a suspended thread continue, making the platform thread at the first
-  // call. EThread "Thread creation error: %s" when no thread can be made.
+  // call. EThread "Thread creation error: %s" when no thread can be made, and
+  // "Thread Error: %s (%d)" when the system refuses the priority set before:
+  // the thread then exists but stays suspended.
   void Resume();
   // Suspends the calling thread, which must be this object's own, until the next
   // Resume. From any other thread: EThread "Thread Error: %s (%d)", marks unchanged.
   void Suspend();
 
-  // Changes the priority at once (a thread not yet made takes it when it starts).
+  // Changes the priority at once (a thread not yet made takes it when it is
+  // made, and the first Resume reports a refusal).
   // A refused change: EThread "Thread Error: %s (%d)". tpNormal is always accepted
   // on a thread that was never raised or lowered.
   void SetPriority(TThreadPriority priority);
@@ -111,6 +114,9 @@ class TThread {
 
   mutable std::mutex mutex_;  // everything below that is not atomic
   std::condition_variable resume_signal_;
+  std::condition_variable start_signal_;  // the new thread has taken its priority
+  bool start_reported_ = false;
+  int start_error_ = 0;  // the system's refusal of that priority
   std::condition_variable end_signal_;
   std::thread thread_;
   std::thread::id thread_key_;  // identity of the platform thread once made

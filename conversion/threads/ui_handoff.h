@@ -2,8 +2,8 @@
 //
 // A worker calls RunOnUiThread(step) and blocks until the UI thread has run the
 // step; the UI thread runs pending steps whenever it calls ServeUiRequests (the
-// application does so when WakeUiThread's posted event arrives, after each idle
-// pass of its loop, and TThread::WaitForEnd does so while it waits). Steps run
+// application does so when its wake-up descriptor becomes readable, after each
+// idle pass of its loop, and TThread::WaitForEnd does so while it waits). Steps run
 // one at a time, in hand-over order. No Qt here: the wake-up is a callback.
 #pragma once
 
@@ -21,8 +21,8 @@ bool IsUiThread();
 
 // Installs the wake-up called (under the request lock, so it must not block or
 // hand over steps) each time a step is handed over; an empty function removes it.
-// The application's wake-up posts an event that makes the UI thread call
-// ServeUiRequests.
+// The application's wake-up signals a descriptor that the UI thread watches and
+// answers with ServeUiRequests.
 void SetWakeUiThread(std::function<void()> wake);
 
 // Runs `step` on the UI thread and returns when it is done. On the UI thread the

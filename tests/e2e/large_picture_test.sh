@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # A 10 MB JPEG through both commands; the window keeps answering while the
-# worker runs, and exit during a run waits for it and ends with code 0.
+# worker runs, and exit or SIGTERM during a run waits for it and ends with
+# code 0.
 source "$(dirname "$0")/lib.sh"
 start_display
 
@@ -36,5 +37,18 @@ press_button "$BUTTON_TO_HEX"
 press_button "$BUTTON_EXIT"
 wait_app_exit
 [ "$EXIT_CODE" = 0 ] || fail "exit during a run: exit code $EXIT_CODE"
+
+# Log-off (SIGTERM) right after starting a run: the program ends in order,
+# with exit code 0, and leaves no process behind.
+start_app
+open_file "$picture"
+press_button "$BUTTON_TO_HEX"
+pid=$APP_PID
+kill -TERM "$APP_PID"
+wait_app_exit
+[ "$EXIT_CODE" = 0 ] || fail "SIGTERM during a run: exit code $EXIT_CODE"
+! kill -0 "$pid" 2>/dev/null || fail "the program's process is still there"
+! pgrep -xf "$QUORVANE" >/dev/null || fail "a quorvane process is left: $(pgrep -af "$QUORVANE")"
+
 echo "screenshot: $WORK/large.png"
 echo "1 passed, 0 failed"

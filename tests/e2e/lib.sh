@@ -2,7 +2,8 @@
 # window manager, the real binary, and waits on conditions (never fixed sleeps).
 set -euo pipefail
 
-E2E_TIMEOUT=${E2E_TIMEOUT:-30}
+# Generous: a machine busy with other builds can be many times slower.
+E2E_TIMEOUT=${E2E_TIMEOUT:-120}
 QUORVANE=${QUORVANE:?path of the quorvane binary}
 WORK=$(mktemp -d /tmp/quorvane-e2e.XXXXXX)
 APP_PID=""

@@ -9,6 +9,7 @@
 #include "app/memo_layout.h"
 #include "app/memo_text.h"
 #include "app/memo_undo.h"
+#include "tests/test_seeds.h"
 
 namespace qv {
 namespace {
@@ -151,7 +152,8 @@ class MemoModel : public ::testing::Test {
 };
 
 TEST_F(MemoModel, RandomMixedText) {
-  for (uint64_t seed : {1u, 2u, 3u}) {
+  for (const uint32_t seed : testing_support::TestSeeds({1u, 2u, 3u})) {
+    SCOPED_TRACE(testing_support::AnnounceSeed(seed));
     rng_.seed(seed);
     Replace(RandomPiece(300));
     RunScript(400, false);
@@ -160,7 +162,8 @@ TEST_F(MemoModel, RandomMixedText) {
 }
 
 TEST_F(MemoModel, RandomHexText) {
-  for (uint64_t seed : {7u, 8u}) {
+  for (const uint32_t seed : testing_support::TestSeeds({7u, 8u})) {
+    SCOPED_TRACE(testing_support::AnnounceSeed(seed));
     rng_.seed(seed);
     Replace(RandomHex(100000));
     RunScript(250, true);

@@ -3,13 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
+#include <QEventLoop>
+#include <QTimer>
+#include <memory>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 #include "app/error_trap.h"
 #include "app/message_box.h"
 #include "base/exceptions.h"
 #include "base/format.h"
+#include "conversion/threads/ui_handoff.h"
 
 namespace qv {
 namespace {
@@ -23,7 +29,8 @@ struct ShownBox {
 class BoxRecorder {
  public:
   BoxRecorder() : saved_(MessageBoxPresenter()) {
-    MessageBoxPresenter() = [this](QWidget*, const QString& text, const QString& caption, unsigned flags) {
+    MessageBoxPresenter() = [this](QWidget*, const QString& text, const QString& caption,
+                                   unsigned flags) {
       boxes.push_back({text, caption, flags});
       return IDOK;
     };
@@ -92,9 +99,11 @@ TEST(ReportUnhandledError, AbortIsSilentAndForeignErrorsGetTheFatalBox) {
   ASSERT_EQ(recorder.boxes.size(), 1u);
   EXPECT_EQ(recorder.boxes[0].caption, QStringLiteral("Application Error"));
   EXPECT_EQ(recorder.boxes[0].flags, 0x2010u);
-  EXPECT_TRUE(recorder.boxes[0].text.startsWith(QStringLiteral("Exception std::runtime_error in module ")))
+  EXPECT_TRUE(
+      recorder.boxes[0].text.startsWith(QStringLiteral("Exception std::runtime_error in module ")))
       << recorder.boxes[0].text.toStdString();
-  EXPECT_TRUE(recorder.boxes[0].text.endsWith(QStringLiteral(".\r\n\r\n"))) << recorder.boxes[0].text.toStdString();
+  EXPECT_TRUE(recorder.boxes[0].text.endsWith(QStringLiteral(".\r\n\r\n")))
+      << recorder.boxes[0].text.toStdString();
 }
 
 TEST(FatalErrorText, NamesClassModuleAddressAndMessage) {
@@ -105,7 +114,8 @@ TEST(FatalErrorText, NamesClassModuleAddressAndMessage) {
     error = std::current_exception();
   }
   const std::string text = FatalErrorText(error).toStdString();
-  // "Exception EOutOfResources in module test_window at 0012AB34.\r\nError creating window class.\r\n"
+  // "Exception EOutOfResources in module test_window at 0012AB34.\r\nError creating window
+  // class.\r\n"
   const std::string head = "Exception EOutOfResources in module test_window at ";
   ASSERT_EQ(text.rfind(head, 0), 0u) << text;
   const std::string address = text.substr(head.size(), 8);
@@ -113,8 +123,10 @@ TEST(FatalErrorText, NamesClassModuleAddressAndMessage) {
   EXPECT_EQ(text.substr(head.size() + 8), ".\r\nError creating window class.\r\n");
 
   // A message that already ends in a full stop gets none; an empty one none.
-  EXPECT_TRUE(FatalErrorText(std::make_exception_ptr(EJPEG("Done."))).endsWith(QStringLiteral("\r\nDone.\r\n")));
-  EXPECT_TRUE(FatalErrorText(std::make_exception_ptr(EJPEG(""))).endsWith(QStringLiteral(".\r\n\r\n")));
+  EXPECT_TRUE(FatalErrorText(std::make_exception_ptr(EJPEG("Done.")))
+                  .endsWith(QStringLiteral("\r\nDone.\r\n")));
+  EXPECT_TRUE(
+      FatalErrorText(std::make_exception_ptr(EJPEG(""))).endsWith(QStringLiteral(".\r\n\r\n")));
   // Cut at 1024 characters.
   EXPECT_EQ(FatalErrorText(std::make_exception_ptr(EJPEG(std::string(5000, 'x')))).size(), 1024);
 }
@@ -195,6 +207,66 @@ TEST(ErrorTrap, ReportsEscapingErrorsThroughTheApplication) {
   Trapped([] { throw EJPEG(Format("JPEG error #%d", 53)); });
   ASSERT_EQ(recorder.boxes.size(), 1u);
   EXPECT_EQ(recorder.boxes[0].text, QStringLiteral("JPEG error #53."));
+}
+
+}  // namespace
+}  // namespace qv
+
+namespace qv {
+namespace {
+
+// Hands `count` steps over from a new thread. Each step reads a value the
+// worker made just before and writes one the worker reads after, so a wake-up
+// that only Qt's uninstrumented locking orders shows up as a race under
+// ThreadSanitizer; `last` runs on the UI thread after the final step.
+std::thread HandOverSteps(int count, std::vector<int>& seen, std::function<void()> last) {
+  return std::thread([count, &seen, last = std::move(last)] {
+    for (int i = 0; i < count; ++i) {
+      auto payload = std::make_unique<int>(i);
+      RunOnUiThread([&] {
+        seen.push_back(*payload);
+        *payload = -1;
+      });
+      if (*payload != -1) std::abort();  // the step's write must be visible here
+    }
+    RunOnUiThread(last);
+  });
+}
+
+std::vector<int> Iota(int count) {
+  std::vector<int> values(static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i) values[static_cast<size_t>(i)] = i;
+  return values;
+}
+
+TEST(WakeUp, ServesThousandsOfHandOversInTheEventLoopAndInAModalLoop) {
+  // Only the wake-up serves here: neither loop has the application's idle step.
+  TApplication application("/usr/bin/quorvane");
+  constexpr int kSteps = 4000;
+  // A wake-up that gets lost would hang the loops; this ends them instead.
+  constexpr int kDeadlockGuardMs = 240000;
+
+  std::vector<int> in_loop;
+  QEventLoop loop;
+  std::thread first = HandOverSteps(kSteps, in_loop, [&] { loop.quit(); });
+  QTimer::singleShot(kDeadlockGuardMs, &loop, [&] {
+    ADD_FAILURE() << "the event loop stopped serving after " << in_loop.size() << " steps";
+    loop.exit(1);
+  });
+  loop.exec();
+  first.join();
+  EXPECT_EQ(in_loop, Iota(kSteps));
+
+  std::vector<int> in_dialog;
+  QDialog dialog;
+  std::thread second = HandOverSteps(kSteps, in_dialog, [&] { dialog.accept(); });
+  QTimer::singleShot(kDeadlockGuardMs, &dialog, [&] {
+    ADD_FAILURE() << "the modal loop stopped serving after " << in_dialog.size() << " steps";
+    dialog.reject();
+  });
+  EXPECT_EQ(dialog.exec(), QDialog::Accepted);
+  second.join();
+  EXPECT_EQ(in_dialog, Iota(kSteps));
 }
 
 }  // namespace

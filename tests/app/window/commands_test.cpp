@@ -3,8 +3,11 @@
 
 #include <QApplication>
 #include <QTest>
+#include <QTimer>
 #include <atomic>
+#include <chrono>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <thread>
@@ -47,7 +50,8 @@ std::string UpperHex(const std::string& bytes) {
 std::string PictureBytes(TGraphic* graphic) {
   TMemoryStream stream;
   graphic->WriteToStream(stream);
-  return std::string(reinterpret_cast<const char*>(stream.Memory()), static_cast<size_t>(stream.Size()));
+  return std::string(reinterpret_cast<const char*>(stream.Memory()),
+                     static_cast<size_t>(stream.Size()));
 }
 
 class Commands : public testing::Test {
@@ -57,7 +61,8 @@ class Commands : public testing::Test {
 
   void SetUp() override {
     saved_ = MessageBoxPresenter();
-    MessageBoxPresenter() = [this](QWidget*, const QString& text, const QString& caption, unsigned flags) {
+    MessageBoxPresenter() = [this](QWidget*, const QString& text, const QString& caption,
+                                   unsigned flags) {
       boxes_.push_back({text, caption, flags});
       return IDOK;
     };
@@ -129,7 +134,8 @@ TEST_F(Commands, HexToPictureRightAfterStartFailsWith53AndKeepsTheBoxEmpty) {
   form_->Memo1->SetText("");
   form_->RzToolButton3Click();
   ASSERT_NE(form_->Image2->Picture().HeldGraphic(), nullptr);
-  EXPECT_FALSE(form_->Image2->Picture().HeldGraphic()->IsEmpty());  // an empty byte block is content
+  EXPECT_FALSE(
+      form_->Image2->Picture().HeldGraphic()->IsEmpty());  // an empty byte block is content
   EXPECT_EQ(form_->Image2->Picture().Width(), 0);
 }
 
@@ -176,10 +182,97 @@ TEST_F(Commands, AnEmptyJpegFileEmptiesTheTextBox) {
   EXPECT_EQ(form_->StatusBar1->PanelText(), QString::fromUtf8("图片转换完成"));
 }
 
+TEST_F(Commands, TheFinalStatusShowsOnlyOnceTheTextIsInTheBox) {
+  const std::string path = kCorpus + "/jpeg/good/ljt-testorig.jpg";
+  const std::string hex = UpperHex(FileBytes(path));
+  form_->Image1->Picture().OpenPictureFile(path);
+  form_->Memo1->SetText("former text");
+  ServeUiRequests();  // nothing of an earlier test may count as a step below
+  form_->RzToolButton2Click();
+  // The worker hands one step over at a time and waits for it, so serving
+  // here shows the window after every single step.
+  const QString converted = QString::fromUtf8("图片转换完成");
+  std::vector<QString> statuses;
+  while (form_->IdThreadComponent1->Active()) {
+    if (!WaitForUiRequests(std::chrono::milliseconds(1000))) continue;
+    ServeUiRequests();
+    const QString status = form_->StatusBar1->PanelText();
+    if (statuses.empty() || statuses.back() != status) statuses.push_back(status);
+    if (status == converted) {
+      ASSERT_TRUE(form_->Memo1->Text() == hex)
+          << "the status says done before the text is in the box";
+    }
+  }
+  EXPECT_EQ(statuses, (std::vector<QString>{QString::fromUtf8("正在转换请等待...."), converted}));
+  EXPECT_TRUE(form_->Memo1->Text() == hex);
+}
+
+TEST_F(Commands, ControlsUsedOffTheUiThreadEndTheProgramLoudly) {
+#if QUORVANE_UI_THREAD_CHECKS
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  struct Case {
+    const char* what;
+    std::function<void(TForm1&)> touch;
+    const char* message;
+  };
+  const std::vector<Case> cases = {
+      {"text set", [](TForm1& form) { form.Memo1->SetText("00"); },
+       "the text box \\(TMemo\\) used on thread"},
+      {"text read", [](TForm1& form) { (void)form.Memo1->Text(); },
+       "the text box \\(TMemo\\) used on thread"},
+      {"picture read", [](TForm1& form) { (void)form.Image1->Picture(); },
+       "a picture box \\(TImage\\) used on thread"},
+      {"status set", [](TForm1& form) { form.StatusBar1->SetPanelText("x"); },
+       "the status bar \\(TStatusBar\\) used on thread"},
+  };
+  for (const Case& c : cases) {
+    TForm1& form = *form_;
+    EXPECT_DEATH(std::thread([&] { c.touch(form); }).join(), c.message) << c.what;
+  }
+#else
+  GTEST_SKIP() << "built without QUORVANE_UI_THREAD_CHECKS";
+#endif
+}
+
+TEST_F(Commands, ClosingDuringARunLeavesTheBoxAndStatusAsACompletedRunWould) {
+  // The program's own flow: the main window's close ends the message loop,
+  // and the halt then ends the worker first, serving its steps. What the box
+  // and the status hold then is what a run left alone would have left.
+  const std::string path = kCorpus + "/jpeg/good/large-pillars-4096x4096-upscaled.jpg";
+  TForm1* form = nullptr;
+  application_->CreateMainWindow(form);
+  ASSERT_NE(form, nullptr);
+  form->Image1->Picture().OpenPictureFile(path);
+  form->Memo1->SetText("former text");
+  // Closed once the run is in its pass (its first step has shown the status).
+  QTimer close_when_running;
+  close_when_running.setInterval(0);
+  QObject::connect(&close_when_running, &QTimer::timeout, form, [&] {
+    if (form->StatusBar1->PanelText() != QString::fromUtf8("正在转换请等待....")) return;
+    close_when_running.stop();
+    form->RzToolButton4Click();
+  });
+  QTimer::singleShot(0, form, [&] {
+    form->RzToolButton2Click();
+    close_when_running.start();
+  });
+  // The message loop without showing the window: Qt paints large areas on its
+  // pool threads, which ThreadSanitizer cannot follow into the library.
+  QApplication::exec();
+  EXPECT_TRUE(application_->QuitReceived());
+  form->IdThreadComponent1.reset();  // what destroying the window does first
+  EXPECT_TRUE(form->Memo1->Text() == UpperHex(FileBytes(path)))
+      << "the text box lost the run's text";
+  EXPECT_EQ(form->StatusBar1->PanelText(), QString::fromUtf8("图片转换完成"));
+  application_->DestroyMainWindow();
+  EXPECT_TRUE(boxes_.empty());
+}
+
 TEST_F(Commands, ClosingDuringARunEndsCleanly) {
   // Destroying the window ends the worker first, serving its steps meanwhile;
   // the sanitizer builds check that no step meets a destroyed control.
-  form_->Image1->Picture().OpenPictureFile(kCorpus + "/jpeg/good/large-pillars-4096x4096-upscaled.jpg");
+  form_->Image1->Picture().OpenPictureFile(kCorpus +
+                                           "/jpeg/good/large-pillars-4096x4096-upscaled.jpg");
   form_->RzToolButton2Click();
   form_.reset();
   EXPECT_TRUE(boxes_.empty());

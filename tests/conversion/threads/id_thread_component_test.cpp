@@ -2,12 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "base/exceptions.h"
+#include "base/format.h"
 #include "base/platform.h"
 #include "conversion/threads/id_thread.h"
 #include "conversion/threads/ui_handoff.h"
@@ -16,10 +22,13 @@
 namespace qv {
 namespace {
 
+using testing_support::AsUnprivilegedUser;
 using testing_support::Gate;
 using testing_support::Log;
+using testing_support::NoUnprivilegedUser;
 using testing_support::PumpUntil;
 using testing_support::SpinUntil;
+using testing_support::WaitUntilAStepIsPending;
 using testing_support::Watchdog;
 using Strings = std::vector<std::string>;
 
@@ -209,8 +218,10 @@ TEST_F(Worker, StartWorkerWhileTheLastRunIsEndingWaitsForItServingItsSteps) {
     stopped.Open();
     RunOnUiThread([&] { log_.Add(IsUiThread() ? "tail step" : "tail step off UI"); });
   };
+  ServeUiRequests();  // clears the requests-pending event
   C().StartWorker();
-  stopped.Wait();  // not serving: the old thread is still in its pass
+  stopped.Wait();
+  WaitUntilAStepIsPending();  // not serving: the old thread waits for its tail step
   EXPECT_TRUE(C().Thread()->Terminated());
   EXPECT_FALSE(C().Thread()->Finished());
   C().StartWorker();
@@ -362,6 +373,51 @@ class CountingThread : public TIdThread {
     std::this_thread::yield();
   }
 };
+
+// With no process left to the user (RLIMIT_NPROC 0; root is exempt, so the
+// test runs as an ordinary user), the system refuses to make the thread.
+int ThreadCreationRefused() {
+  const std::string refused = Format("Thread creation error: %s", SystemErrorText(EAGAIN).c_str());
+  int failures = 0;
+  auto check = [&](bool ok, const std::string& what) {
+    if (!ok) {
+      std::fprintf(stderr, "failed: %s\n", what.c_str());
+      ++failures;
+    }
+  };
+  rlimit allowed{};
+  getrlimit(RLIMIT_NPROC, &allowed);
+  const rlimit none{0, allowed.rlim_max};
+  if (setrlimit(RLIMIT_NPROC, &none) != 0) return 91;
+
+  TIdThreadComponent component;
+  std::atomic<int> runs{0};
+  component.OnRun = [&](TIdThreadComponent& sender) {
+    RunOnUiThread([&] { ++runs; });
+    sender.StopWorker();
+  };
+  std::string message = "nothing";
+  try {
+    component.StartWorker();
+  } catch (const EThread& e) {
+    message = e.Message();
+  }
+  check(message == refused, "the start raises the refusal; it raised " + message);
+  check(component.Thread() == nullptr, "no thread object is left");
+  check(!component.Active(), "the worker is not active");
+
+  setrlimit(RLIMIT_NPROC, &allowed);
+  component.StartWorker();
+  PumpUntil([&] { return runs.load() == 1 && component.Thread()->Finished(); });
+  return failures;
+}
+
+TEST(IdThread, AThreadTheSystemRefusesLeavesNoThreadObjectAndALaterStartWorks) {
+  if (const std::string why = NoUnprivilegedUser(); !why.empty()) GTEST_SKIP() << why;
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(std::_Exit(AsUnprivilegedUser(ThreadCreationRefused)), testing::ExitedWithCode(0),
+              "");
+}
 
 TEST(IdThread, TerminateAndWaitForIsRefusedForAFreeWhenDoneThread) {
   Watchdog watchdog("terminate and wait");

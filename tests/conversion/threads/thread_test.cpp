@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <thread>
@@ -17,11 +18,14 @@
 namespace qv {
 namespace {
 
+using testing_support::AsUnprivilegedUser;
 using testing_support::FunctionThread;
 using testing_support::Gate;
 using testing_support::Log;
+using testing_support::NoUnprivilegedUser;
 using testing_support::PumpUntil;
 using testing_support::SpinUntil;
+using testing_support::WaitUntilAStepIsPending;
 using testing_support::Watchdog;
 
 TEST(ThreadPriority, TableMapsBothWays) {
@@ -107,8 +111,10 @@ TEST(Thread, DestroyingOnTheUiThreadWhileTheThreadWaitsForAStepServesIt) {
     RunOnUiThread([&] { step_ran = true; });
     after_step = true;
   });
+  ServeUiRequests();  // clears the requests-pending event
   thread->AfterConstruction();
-  handing_over.Wait();  // not serving: the step is (about to be) pending
+  handing_over.Wait();
+  WaitUntilAStepIsPending();  // not serving: the thread now waits for its step
   thread.reset();
   EXPECT_TRUE(step_ran);
   EXPECT_TRUE(after_step);
@@ -193,7 +199,7 @@ TEST(Thread, PriorityIsSetAndReadOnTheRunningThread) {
     done.Wait();
   });
   thread.AfterConstruction();
-  SpinUntil([&] { return thread.ThreadId() != 0; });
+  SpinUntil([&] { return worker_id.load() != 0; });  // the body runs
   EXPECT_EQ(thread.ThreadId(), worker_id.load());
 
   EXPECT_NO_THROW(thread.SetPriority(tpNormal));
@@ -230,6 +236,69 @@ TEST(Thread, APrioritySetBeforeTheThreadExistsIsTakenWhenItStarts) {
   thread.Resume();
   thread.WaitForEnd();
   EXPECT_EQ(seen.load(), tpLowest);
+}
+
+TEST(Thread, AThreadsEndSetsTheRequestsPendingEvent) {
+  // A UI thread in WaitForEnd sleeps on that event: set, it wakes at once.
+  Watchdog watchdog("end sets the event");
+  ServeUiRequests();  // clears the event
+  ASSERT_FALSE(WaitForUiRequests(std::chrono::milliseconds(0)));
+  FunctionThread thread(false, [](FunctionThread&) {});
+  thread.AfterConstruction();
+  // Waited for on another thread, which neither serves nor clears the event
+  // and returns only once the platform thread is gone.
+  std::thread([&] { thread.WaitForEnd(); }).join();
+  EXPECT_TRUE(thread.Finished());
+  EXPECT_TRUE(WaitForUiRequests(std::chrono::milliseconds(0)));
+}
+
+// Raising a thread above the process needs privilege that an ordinary user
+// lacks: the refusal of a priority asked for before the thread existed is
+// raised by the start that makes it, and the thread stays held, at the
+// priority it really has, until a start at an allowed priority.
+int PriorityRefusedBeforeTheFirstStart() {
+  const std::string refused =
+      Format("Thread Error: %s (%d)", SystemErrorText(EACCES).c_str(), EACCES);
+  int failures = 0;
+  auto check = [&](bool ok, const std::string& what) {
+    if (!ok) {
+      std::fprintf(stderr, "failed: %s\n", what.c_str());
+      ++failures;
+    }
+  };
+  // Then started again at an allowed priority, or destroyed while held.
+  for (const bool start_again : {true, false}) {
+    std::atomic<bool> ran{false};
+    {
+      FunctionThread thread(true, [&](FunctionThread&) { ran = true; });
+      thread.SetPriority(tpHigher);  // no thread yet: only noted
+      std::string message = "nothing";
+      try {
+        thread.Resume();
+      } catch (const EThread& e) {
+        message = e.Message();
+      }
+      check(message == refused, "the first start raises the refusal; it raised " + message);
+      check(thread.Started() && thread.Suspended(), "the thread exists and is held");
+      check(thread.Priority() == tpNormal, "it reads the priority it really has");
+      check(!ran.load(), "its body has not run");
+      if (start_again) {
+        thread.SetPriority(tpNormal);
+        thread.Resume();
+        thread.WaitForEnd();
+        check(ran.load(), "a start at an allowed priority runs it");
+      }
+    }
+    if (!start_again) check(!ran.load(), "a held thread destroyed ends without its body");
+  }
+  return failures;
+}
+
+TEST(Thread, APriorityRefusedBeforeTheFirstStartIsRaisedByThatStart) {
+  if (const std::string why = NoUnprivilegedUser(); !why.empty()) GTEST_SKIP() << why;
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(std::_Exit(AsUnprivilegedUser(PriorityRefusedBeforeTheFirstStart)),
+              testing::ExitedWithCode(0), "");
 }
 
 TEST(Thread, AFreeWhenDoneThreadDeletesItself) {

@@ -11,6 +11,10 @@
 #include <thread>
 #include <vector>
 
+#include <grp.h>
+#include <pwd.h>
+#include <unistd.h>
+
 #include "conversion/threads/thread.h"
 #include "conversion/threads/ui_handoff.h"
 
@@ -77,6 +81,37 @@ inline void PumpUntil(const std::function<bool()>& done) {
   while (!done()) {
     if (WaitForUiRequests(std::chrono::milliseconds(5))) ServeUiRequests();
   }
+}
+
+// Waits, without serving steps, until a step has been handed over (or a thread
+// has ended). Clear the requests-pending event first (ServeUiRequests with
+// nothing pending) so that only what follows counts.
+inline void WaitUntilAStepIsPending() {
+  while (!WaitForUiRequests(std::chrono::seconds(1))) {
+  }
+}
+
+// Runs `body` in the calling process as an unprivileged user: a test that runs
+// as root drops to "nobody" first (run it in a child process, such as a death
+// test's, since there is no way back). Returns `body`'s result, or 90 when the
+// privileges cannot be dropped.
+inline int AsUnprivilegedUser(const std::function<int()>& body) {
+  if (::geteuid() == 0) {
+    const passwd* nobody = ::getpwnam("nobody");
+    if (nobody == nullptr || ::setgroups(0, nullptr) != 0 || ::setgid(nobody->pw_gid) != 0 ||
+        ::setuid(nobody->pw_uid) != 0) {
+      std::fprintf(stderr, "cannot become an unprivileged user\n");
+      return 90;
+    }
+  }
+  return body();
+}
+
+// Why AsUnprivilegedUser cannot work here, or empty when it can.
+inline std::string NoUnprivilegedUser() {
+  if (::geteuid() == 0 && ::getpwnam("nobody") == nullptr)
+    return "running as root and there is no user nobody";
+  return {};
 }
 
 // Waits, without serving steps, until `done` holds.
