@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QAbstractItemView>
+#include <QCompleter>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -47,10 +49,29 @@ void FitColumns(QFileDialog& dialog) {
   }
 }
 
+namespace {
+
+// The name box's completion list holds the pointer while it is open. It is
+// closed here, before the dialog itself, so that its grab ends before the
+// dialog leaves the screen: otherwise a click made right after the dialog
+// closed could land in the dying list and be lost.
+class TFileDialog : public QFileDialog {
+ public:
+  using QFileDialog::QFileDialog;
+  void done(int result) override {
+    for (QCompleter* completer : findChildren<QCompleter*>()) {
+      if (QAbstractItemView* list = completer->popup(); list != nullptr && list->isVisible()) list->hide();
+    }
+    QFileDialog::done(result);
+  }
+};
+
+}  // namespace
+
 bool TOpenDialog::Execute() {
   QWidget* owner = QApplication::activeWindow();
   if (owner == nullptr) owner = owner_;
-  QFileDialog dialog(owner);
+  TFileDialog dialog(owner);
   dialog.setOption(QFileDialog::DontUseNativeDialog, true);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(Options.count(TOpenOption::ofFileMustExist) ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
