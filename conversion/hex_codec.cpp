@@ -71,9 +71,10 @@ bool HexPathSupported(THexPath path) {
 
 namespace {
 
-bool Streams(THexStores stores, int64_t output_bytes) {
+// `count` bytes and their 2*count characters pass through the cache.
+bool Streams(THexStores stores, int32_t count) {
   return stores == THexStores::Streaming ||
-         (stores == THexStores::Auto && output_bytes >= kHexStreamingBytes);
+         (stores == THexStores::Auto && 3 * int64_t{count} >= kHexStreamingBytes);
 }
 
 }  // namespace
@@ -82,7 +83,7 @@ void BytesToHexTextWith(THexPath path, const uint8_t* bytes, char* text, int32_t
                         THexStores stores) {
   if (count <= 0) return;
 #ifdef QUORVANE_HEX_X86
-  const bool stream = Streams(stores, 2 * int64_t{count});
+  const bool stream = Streams(stores, count);
 #endif
   switch (path) {
 #ifdef QUORVANE_HEX_X86

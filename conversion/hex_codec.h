@@ -28,13 +28,14 @@ THexPath BestHexPath();
 bool HexPathSupported(THexPath path);
 
 // How the AVX2 and AVX-512 paths write their output. Streaming (non-temporal)
-// stores bypass the cache: an output far larger than the cache would only
-// evict itself, and each line would first be read in for nothing. Below that,
-// cached stores leave the result where its reader (the text box, the JPEG
-// decoder) finds it next. Auto streams from kHexStreamingBytes of output.
-// Either way the result is the same.
+// stores bypass the cache: where input and output together overflow it, the
+// output would only evict itself, and each of its lines would first be read
+// in for nothing. Below that, cached stores leave the result where its reader
+// (the text box, the JPEG decoder) finds it next. Auto streams once the bytes
+// read and written reach kHexStreamingBytes, half the last-level cache of a
+// typical x86 server (shared with other work). Either way the result is the same.
 enum class THexStores { Auto, Cached, Streaming };
-inline constexpr int64_t kHexStreamingBytes = int64_t{24} << 20;
+inline constexpr int64_t kHexStreamingBytes = int64_t{16} << 20;
 
 void BytesToHexTextWith(THexPath path, const uint8_t* bytes, char* text, int32_t count,
                         THexStores stores = THexStores::Auto);
