@@ -204,12 +204,18 @@ void TForm1::RzToolButton4Click() { close(); }
 // Runs on the worker thread; everything that touches the window is handed to
 // the UI thread. A failure ends the run silently (the component records it).
 void TForm1::IdThreadComponent1Run(TIdThreadComponent& sender) {
+  PerfMark(QStringLiteral("to-hex worker started"));
   auto picture = std::make_unique<TJPEGImage>();
   RunOnUiThread([this] { StatusBar1->SetPanelText(QString::fromUtf8("正在转换请等待....")); });
-  RunOnUiThread([this, &picture] { picture->AssignFrom(&Image1->Picture()); });
+  RunOnUiThread([this, &picture] {
+    picture->AssignFrom(&Image1->Picture());
+    PerfMark(QStringLiteral("to-hex picture taken"));
+  });
   std::string text;
   JPEGToHex(*picture, text);
+  PerfMark(QStringLiteral("to-hex encoded"));
   RunOnUiThread([this, &text] {
+    PerfMark(QStringLiteral("to-hex text handed over"));
     Memo1->SetText(std::move(text));
     PerfMark(QStringLiteral("to-hex text set"));
   });

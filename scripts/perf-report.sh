@@ -9,7 +9,8 @@ build=$(cd "$build" && pwd)
 data="$build/perf"
 # The report's own programs (benchmarks may be configured off in this build).
 cmake -S "$root" -B "$build" -DQUORVANE_BENCH=ON >/dev/null
-cmake --build "$build" -j "$(nproc)" --target quorvane bench_jpeg bench_picture_hex perf_hex_codec perf_text_box
+cmake --build "$build" -j "$(nproc)" --target quorvane bench_jpeg bench_picture_hex perf_hex_codec perf_text_box \
+  perf_memory_floor bench_hex_codec
 started=$SECONDS
 
 echo "== hex codec, 1 KiB .. 256 MiB"
