@@ -19,7 +19,7 @@
 #include "base/exceptions.h"
 #include "base/format.h"
 #include "base/platform.h"
-#include "conversion/ui_handoff.h"
+#include "conversion/threads/ui_handoff.h"
 
 namespace qv {
 namespace {

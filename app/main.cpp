@@ -8,7 +8,7 @@
 #include "base/platform.h"
 #include "conversion/jpeg_registration.h"
 #include "conversion/jpeg_settings.h"
-#include "conversion/ui_handoff.h"
+#include "conversion/threads/ui_handoff.h"
 
 int main(int argc, char** argv) {
   QApplication qt_application(argc, argv);

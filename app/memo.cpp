@@ -62,10 +62,6 @@ class TMemoMimeData : public QMimeData {
   bool is_live_ = false;
 };
 
-bool IsSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
 }  // namespace
 
 TMemo::TMemo(QWidget* parent) : QAbstractScrollArea(parent) {
@@ -79,9 +75,10 @@ TMemo::TMemo(QWidget* parent) : QAbstractScrollArea(parent) {
   viewport()->setCursor(Qt::IBeamCursor);
   viewport()->setBackgroundRole(QPalette::Base);
   viewport()->setAutoFillBackground(true);
-  text_.Assign(std::string("\r\n"));
-  caret_ = anchor_ = 2;
-  ApplyFont();
+  ApplyFont();  // the layout needs the font's widths before it holds text
+  doc_.SetText(std::string("\r\n"));
+  doc_.PlaceCaret(2);
+  Relayout();
 }
 
 TMemo::~TMemo() = default;
@@ -94,7 +91,7 @@ void TMemo::ApplyFont() {
     const QString s = QString::fromUcs4(&cp, 1);
     return static_cast<int32_t>(std::lround(fm.horizontalAdvance(s) * 64));
   });
-  layout_.SetAdvances(advances_.get());
+  doc_.SetAdvances(advances_.get());
   line_height_ = std::max(1, static_cast<int>(std::ceil(fm.height())));
   ascent_ = static_cast<int>(std::lround(fm.ascent()));
   raw_font_ = QRawFont::fromFont(f);
@@ -103,36 +100,24 @@ void TMemo::ApplyFont() {
   const QList<quint32> glyphs = raw_font_.glyphIndexesForString(ascii);
   for (int c = 0; c < 128 && c < glyphs.size(); ++c)
     ascii_glyphs_[static_cast<size_t>(c)] = glyphs[c];
-  layout_.SetWidth(-1);  // forces the re-wrap below
+  doc_.InvalidateWrap();  // forces the re-wrap below
   Relayout();
 }
 
 void TMemo::Relayout() {
   const int w = viewport()->width() - kMarginLeft - kMarginRight;
-  const int32_t width = std::max(1, w) * 64;
-  if (width != layout_.Width() || layout_.LineCount() == 0) {
-    layout_.SetWidth(width);
-    layout_.Rewrap(text_);
-  }
+  doc_.SetWrapWidth(std::max(1, w) * 64);
   UpdateScrollBar();
   viewport()->update();
 }
 
 void TMemo::SetText(std::string text) {
-  text_.Assign(std::move(text));
-  undo_.Clear();
-  caret_ = anchor_ = 0;
-  caret_at_line_end_ = false;
-  goal_x_ = -1;
+  doc_.SetText(std::move(text));
   preedit_.clear();
-  layout_.Rewrap(text_);
   UpdateScrollBar();
   verticalScrollBar()->setValue(0);
   viewport()->update();
-  if (QAccessible::isActive()) {
-    QAccessibleEvent ev(this, QAccessible::TextUpdated);
-    QAccessible::updateAccessibility(&ev);
-  }
+  TextUpdated();
 }
 
 int TMemo::VisibleLines() const {
@@ -144,7 +129,7 @@ int64_t TMemo::TopLine() const {
 }
 
 void TMemo::UpdateScrollBar() {
-  const int64_t count = layout_.LineCount();
+  const int64_t count = doc_.Layout().LineCount();
   const int visible = VisibleLines();
   const int64_t max = std::clamp<int64_t>(count - visible, 0, INT32_MAX);
   QScrollBar* bar = verticalScrollBar();
@@ -162,146 +147,65 @@ void TMemo::resizeEvent(QResizeEvent*) {
 }
 
 int64_t TMemo::MemoryBytes() const {
-  return text_.Capacity() + layout_.Starts().Bytes();
+  return doc_.MemoryBytes();
 }
 
 // ---- positions ----
 
-int64_t TMemo::Align(int64_t pos) const {
-  const int64_t len = text_.Length();
-  pos = std::clamp<int64_t>(pos, 0, len);
-  if (pos == 0 || pos == len) return pos;
-  if (text_.At(pos) == '\n' && text_.At(pos - 1) == '\r') return pos - 1;
-  int64_t q = pos;
-  while (q > 0 && pos - q < 3 && (static_cast<unsigned char>(text_.At(q)) & 0xC0) == 0x80) --q;
-  if (q < pos) {
-    int length = 1;
-    DecodeMemoChar(text_, q, &length);
-    if (q + length > pos) return q;
-  }
-  return pos;
-}
-
-int64_t TMemo::NextChar(int64_t pos) const {
-  const int64_t len = text_.Length();
-  if (pos >= len) return len;
-  if (text_.At(pos) == '\r' && pos + 1 < len && text_.At(pos + 1) == '\n') return pos + 2;
-  int length = 1;
-  DecodeMemoChar(text_, pos, &length);
-  return pos + length;
-}
-
-int64_t TMemo::PrevChar(int64_t pos) const {
-  if (pos <= 0) return 0;
-  return Align(pos - 1);
-}
-
-int64_t TMemo::NextWord(int64_t pos) const {
-  const int64_t len = text_.Length();
-  while (pos < len && !IsSpace(text_.At(pos))) ++pos;
-  while (pos < len && IsSpace(text_.At(pos))) ++pos;
-  return Align(pos);
-}
-
-int64_t TMemo::PrevWord(int64_t pos) const {
-  while (pos > 0 && IsSpace(text_.At(pos - 1))) --pos;
-  while (pos > 0 && !IsSpace(text_.At(pos - 1))) --pos;
-  return Align(pos);
-}
-
-void TMemo::WordAt(int64_t pos, int64_t* begin, int64_t* end) const {
-  const int64_t len = text_.Length();
-  int64_t b = pos, e = pos;
-  const bool space = pos < len && IsSpace(text_.At(pos));
-  while (b > 0 && IsSpace(text_.At(b - 1)) == space) --b;
-  while (e < len && IsSpace(text_.At(e)) == space) ++e;
-  *begin = Align(b);
-  *end = Align(e);
-}
-
-int32_t TMemo::XOf(int64_t line, int64_t pos) const {
-  int32_t x = 0;
-  const int64_t end = std::min(pos, layout_.LineEnd(text_, line));
-  for (int64_t p = layout_.LineStart(line); p < end;) {
-    int length = 1;
-    x += layout_.AdvanceAt(text_, p, x, &length);
-    p += length;
-  }
-  return x;
-}
-
-int64_t TMemo::PosInLine(int64_t line, int32_t x) const {
-  const int64_t end = layout_.LineEnd(text_, line);
-  int32_t cx = 0;
-  int64_t p = layout_.LineStart(line);
-  while (p < end) {
-    int length = 1;
-    const int32_t a = layout_.AdvanceAt(text_, p, cx, &length);
-    if (x < cx + a / 2) return p;
-    cx += a;
-    p += length;
-  }
-  return end;
-}
-
-int64_t TMemo::CaretLine() const {
-  const int64_t line = layout_.LineOf(caret_);
-  if (caret_at_line_end_ && line > 0 && caret_ == layout_.LineStart(line) &&
-      layout_.IsSoftBreak(text_, line - 1)) {
-    return line - 1;
-  }
-  return line;
-}
-
 QRect TMemo::PosRect(int64_t pos) const {
-  const int64_t line = pos == caret_ ? CaretLine() : layout_.LineOf(pos);
+  const int64_t line = pos == doc_.Caret() ? doc_.CaretLine() : doc_.Layout().LineOf(pos);
   const int64_t y = kMarginTop + (line - TopLine()) * line_height_;
-  const int x = kMarginLeft + static_cast<int>(std::lround(XOf(line, pos) / 64.0));
+  const int x = kMarginLeft + static_cast<int>(std::lround(doc_.XOf(line, pos) / 64.0));
   return QRect(x, static_cast<int>(std::clamp<int64_t>(y, -line_height_, INT32_MAX / 2)), 1,
                line_height_);
 }
 
 int64_t TMemo::PosAt(QPoint point) const {
   const int row = point.y() < kMarginTop ? -1 : (point.y() - kMarginTop) / line_height_;
-  const int64_t line = std::clamp<int64_t>(TopLine() + row, 0, layout_.LineCount() - 1);
-  return PosInLine(line, (point.x() - kMarginLeft) * 64);
+  const int64_t line = std::clamp<int64_t>(TopLine() + row, 0, doc_.Layout().LineCount() - 1);
+  return doc_.PosInLine(line, (point.x() - kMarginLeft) * 64);
 }
 
 // ---- caret and selection ----
 
 void TMemo::SetSelection(int64_t anchor, int64_t caret) {
-  anchor_ = Align(anchor);
-  caret_ = Align(caret);
-  caret_at_line_end_ = false;
-  goal_x_ = -1;
-  undo_.Break();
-  EnsureCaretVisible();
-  SelectionChanged();
+  doc_.SetSelection(anchor, caret);
+  Changed(false);
 }
 
 void TMemo::SelectAll() {
-  SetSelection(0, text_.Length());
+  doc_.SelectAll();
+  Changed(false);
 }
 
-void TMemo::MoveCaret(int64_t pos, bool extend) {
-  caret_ = Align(pos);
-  if (!extend) anchor_ = caret_;
-  undo_.Break();
+void TMemo::Changed(bool edited) {
+  if (edited) {
+    UpdateScrollBar();
+    TextUpdated();
+  }
   EnsureCaretVisible();
   SelectionChanged();
+}
+
+void TMemo::TextUpdated() {
+  if (QAccessible::isActive()) {
+    QAccessibleEvent ev(this, QAccessible::TextUpdated);
+    QAccessible::updateAccessibility(&ev);
+  }
 }
 
 void TMemo::SelectionChanged() {
   RestartBlink();
   viewport()->update();
   if (QAccessible::isActive()) {
-    QAccessibleTextCursorEvent ev(this, static_cast<int>(std::min<int64_t>(caret_, INT32_MAX)));
+    QAccessibleTextCursorEvent ev(this,
+                                  static_cast<int>(std::min<int64_t>(doc_.Caret(), INT32_MAX)));
     QAccessible::updateAccessibility(&ev);
   }
 }
 
 void TMemo::EnsureCaretVisible() {
-  const int64_t line = CaretLine();
+  const int64_t line = doc_.CaretLine();
   const int64_t top = TopLine();
   const int visible = VisibleLines();
   QScrollBar* bar = verticalScrollBar();
@@ -310,21 +214,6 @@ void TMemo::EnsureCaretVisible() {
   } else if (line >= top + visible) {
     bar->setValue(static_cast<int>(std::min<int64_t>(line - visible + 1, INT32_MAX)));
   }
-}
-
-void TMemo::MoveVertically(int64_t lines, bool extend) {
-  const int64_t line = CaretLine();
-  if (goal_x_ < 0) goal_x_ = XOf(line, caret_);
-  const int64_t target = std::clamp<int64_t>(line + lines, 0, layout_.LineCount() - 1);
-  const int32_t goal = goal_x_;
-  const int64_t pos = PosInLine(target, goal);
-  caret_ = pos;
-  caret_at_line_end_ = pos == layout_.LineEnd(text_, target) && layout_.IsSoftBreak(text_, target);
-  if (!extend) anchor_ = caret_;
-  undo_.Break();
-  EnsureCaretVisible();
-  SelectionChanged();
-  goal_x_ = goal;
 }
 
 void TMemo::RestartBlink() {
@@ -340,14 +229,14 @@ void TMemo::RestartBlink() {
 void TMemo::timerEvent(QTimerEvent* e) {
   if (e->timerId() == blink_.timerId()) {
     caret_on_ = !caret_on_;
-    viewport()->update(PosRect(caret_).adjusted(-1, 0, 1, 0));
+    viewport()->update(PosRect(doc_.Caret()).adjusted(-1, 0, 1, 0));
   } else if (e->timerId() == drag_scroll_.timerId()) {
     const int h = viewport()->height();
     QScrollBar* bar = verticalScrollBar();
     if (last_mouse_.y() < 0) bar->setValue(bar->value() - 1);
     if (last_mouse_.y() >= h) bar->setValue(bar->value() + 1);
     const QPoint clamped(last_mouse_.x(), std::clamp(last_mouse_.y(), 0, std::max(0, h - 1)));
-    caret_ = PosAt(clamped);
+    doc_.DragTo(PosAt(clamped), true);
     SelectionChanged();
   } else {
     QAbstractScrollArea::timerEvent(e);
@@ -356,74 +245,37 @@ void TMemo::timerEvent(QTimerEvent* e) {
 
 // ---- editing ----
 
-void TMemo::ApplyRaw(int64_t pos, int64_t count, std::string_view insert) {
-  text_.Replace(pos, count, insert);
-  layout_.Update(text_, pos, count, static_cast<int64_t>(insert.size()));
-  UpdateScrollBar();
-  if (QAccessible::isActive()) {
-    QAccessibleEvent ev(this, QAccessible::TextUpdated);
-    QAccessible::updateAccessibility(&ev);
-  }
-}
-
-void TMemo::Edit(int64_t pos, int64_t count, std::string_view insert, TMemoEditKind kind) {
-  TMemoEdit record{pos, text_.Mid(pos, count), static_cast<int64_t>(insert.size()), caret_,
-                   anchor_};
-  ApplyRaw(pos, count, insert);
-  undo_.Record(std::move(record), kind);
-  caret_ = anchor_ = pos + static_cast<int64_t>(insert.size());
-  caret_at_line_end_ = false;
-  goal_x_ = -1;
-  EnsureCaretVisible();
-  SelectionChanged();
-}
-
 void TMemo::ReplaceSelection(std::string_view insert) {
-  Edit(SelStart(), SelEnd() - SelStart(), insert, TMemoEditKind::ekOther);
+  Changed(doc_.ReplaceSelection(insert));
 }
 
 void TMemo::ReplaceRange(int64_t pos, int64_t count, std::string_view insert) {
-  const int64_t from = Align(pos);
-  const int64_t to = Align(std::min(text_.Length(), pos + std::max<int64_t>(0, count)));
-  Edit(from, std::max(from, to) - from, insert, TMemoEditKind::ekOther);
+  Changed(doc_.ReplaceRange(pos, count, insert));
 }
 
 void TMemo::DeleteSelection() {
-  if (caret_ != anchor_) Edit(SelStart(), SelEnd() - SelStart(), {}, TMemoEditKind::ekOther);
+  if (doc_.DeleteSelection()) Changed(true);
 }
 
 void TMemo::Undo() {
-  if (!undo_.CanUndo()) return;
-  TMemoEdit e = undo_.TakeUndo();
-  std::string now = text_.Mid(e.pos, e.inserted);
-  ApplyRaw(e.pos, e.inserted, e.removed);
-  undo_.PushRedo(
-      TMemoEdit{e.pos, std::move(now), static_cast<int64_t>(e.removed.size()), caret_, anchor_});
-  SetSelection(e.anchor_before, e.caret_before);
+  if (doc_.Undo()) Changed(true);
 }
 
 void TMemo::Redo() {
-  if (!undo_.CanRedo()) return;
-  TMemoEdit e = undo_.TakeRedo();
-  std::string now = text_.Mid(e.pos, e.inserted);
-  ApplyRaw(e.pos, e.inserted, e.removed);
-  undo_.PushUndo(
-      TMemoEdit{e.pos, std::move(now), static_cast<int64_t>(e.removed.size()), caret_, anchor_});
-  const int64_t end = e.pos + static_cast<int64_t>(e.removed.size());
-  SetSelection(end, end);
+  if (doc_.Redo()) Changed(true);
 }
 
 QMimeData* TMemo::MakeMimeData(int64_t begin, int64_t end) const {
-  return new TMemoMimeData(text_.Mid(begin, end - begin));
+  return new TMemoMimeData(doc_.Text().Mid(begin, end - begin));
 }
 
 void TMemo::Copy() const {
-  if (caret_ == anchor_) return;
+  if (!doc_.HasSelection()) return;
   QApplication::clipboard()->setMimeData(MakeMimeData(SelStart(), SelEnd()), QClipboard::Clipboard);
 }
 
 void TMemo::Cut() {
-  if (caret_ == anchor_) return;
+  if (!doc_.HasSelection()) return;
   Copy();
   DeleteSelection();
 }
@@ -431,8 +283,7 @@ void TMemo::Cut() {
 void TMemo::PasteText(const QString& text) {
   if (text.isEmpty()) return;
   const QByteArray bytes = text.toUtf8();
-  Edit(SelStart(), SelEnd() - SelStart(), std::string_view(bytes.constData(), bytes.size()),
-       TMemoEditKind::ekOther);
+  ReplaceSelection(std::string_view(bytes.constData(), bytes.size()));
 }
 
 void TMemo::Paste() {
@@ -441,13 +292,13 @@ void TMemo::Paste() {
 
 QMenu* TMemo::CreateContextMenu() {
   auto* menu = new QMenu(this);
-  const bool has_selection = caret_ != anchor_;
+  const bool has_selection = doc_.HasSelection();
   auto add = [&](const QString& text, const char* name, bool enabled, auto slot) {
     QAction* a = menu->addAction(text, this, slot);
     a->setObjectName(QString::fromLatin1(name));
     a->setEnabled(enabled);
   };
-  add(QStringLiteral("撤消(&U)"), "undo", undo_.CanUndo(), [this] { Undo(); });
+  add(QStringLiteral("撤消(&U)"), "undo", doc_.CanUndo(), [this] { Undo(); });
   menu->addSeparator();
   add(QStringLiteral("剪切(&T)"), "cut", has_selection, [this] { Cut(); });
   add(QStringLiteral("复制(&C)"), "copy", has_selection, [this] { Copy(); });
@@ -455,7 +306,7 @@ QMenu* TMemo::CreateContextMenu() {
   add(QStringLiteral("粘贴(&P)"), "paste", clip && clip->hasText(), [this] { Paste(); });
   add(QStringLiteral("删除(&D)"), "delete", has_selection, [this] { DeleteSelection(); });
   menu->addSeparator();
-  add(QStringLiteral("全选(&A)"), "selectAll", text_.Length() > 0 && SelEnd() - SelStart() < text_.Length(),
+  add(QStringLiteral("全选(&A)"), "selectAll", doc_.Length() > 0 && SelEnd() - SelStart() < doc_.Length(),
       [this] { SelectAll(); });
   return menu;
 }
@@ -519,62 +370,39 @@ void TMemo::keyPressEvent(QKeyEvent* e) {
   if (e->matches(QKeySequence::SelectAll)) return SelectAll();
   switch (e->key()) {
     case Qt::Key_Left:
-      if (!shift && caret_ != anchor_ && !ctrl) return MoveCaret(SelStart(), false);
-      caret_at_line_end_ = false;
-      goal_x_ = -1;
-      return MoveCaret(ctrl ? PrevWord(caret_) : PrevChar(caret_), shift);
+      doc_.MoveLeft(ctrl, shift);
+      return Changed(false);
     case Qt::Key_Right:
-      if (!shift && caret_ != anchor_ && !ctrl) return MoveCaret(SelEnd(), false);
-      caret_at_line_end_ = false;
-      goal_x_ = -1;
-      return MoveCaret(ctrl ? NextWord(caret_) : NextChar(caret_), shift);
+      doc_.MoveRight(ctrl, shift);
+      return Changed(false);
     case Qt::Key_Up:
-      return MoveVertically(-1, shift);
     case Qt::Key_Down:
-      return MoveVertically(1, shift);
+      doc_.MoveVertically(e->key() == Qt::Key_Up ? -1 : 1, shift);
+      return Changed(false);
     case Qt::Key_PageUp:
     case Qt::Key_PageDown: {
       const int page = VisibleLines();
       const int sign = e->key() == Qt::Key_PageUp ? -1 : 1;
       QScrollBar* bar = verticalScrollBar();
       bar->setValue(bar->value() + sign * page);
-      return MoveVertically(sign * page, shift);
+      doc_.MoveVertically(sign * page, shift);
+      return Changed(false);
     }
-    case Qt::Key_Home: {
-      goal_x_ = -1;
-      const int64_t start = ctrl ? 0 : layout_.LineStart(CaretLine());
-      caret_at_line_end_ = false;
-      return MoveCaret(start, shift);
-    }
-    case Qt::Key_End: {
-      goal_x_ = -1;
-      if (ctrl) {
-        caret_at_line_end_ = false;
-        return MoveCaret(text_.Length(), shift);
-      }
-      const int64_t line = CaretLine();
-      const int64_t end = layout_.LineEnd(text_, line);
-      caret_at_line_end_ = layout_.IsSoftBreak(text_, line);
-      return MoveCaret(end, shift);
-    }
+    case Qt::Key_Home:
+      doc_.MoveHome(ctrl, shift);
+      return Changed(false);
+    case Qt::Key_End:
+      doc_.MoveEnd(ctrl, shift);
+      return Changed(false);
     case Qt::Key_Backspace:
-      if (caret_ != anchor_) return DeleteSelection();
-      if (caret_ > 0) {
-        const int64_t from = ctrl ? PrevWord(caret_) : PrevChar(caret_);
-        Edit(from, caret_ - from, {}, TMemoEditKind::ekBackspace);
-      }
+      if (doc_.Backspace(ctrl)) Changed(true);
       return;
     case Qt::Key_Delete:
-      if (caret_ != anchor_) return DeleteSelection();
-      if (caret_ < text_.Length()) {
-        const int64_t to = ctrl ? NextWord(caret_) : NextChar(caret_);
-        Edit(caret_, to - caret_, {}, TMemoEditKind::ekDelete);
-      }
+      if (doc_.DeleteForward(ctrl)) Changed(true);
       return;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-      Edit(SelStart(), SelEnd() - SelStart(), "\r\n", TMemoEditKind::ekTyping);
-      return;
+      return Changed(doc_.ReplaceSelection("\r\n", TMemoEditKind::ekTyping));
     case Qt::Key_Tab:
     case Qt::Key_Backtab:
     case Qt::Key_Escape:
@@ -587,8 +415,8 @@ void TMemo::keyPressEvent(QKeyEvent* e) {
   if (!typed.isEmpty() && !(ctrl) &&
       std::all_of(typed.begin(), typed.end(), [](QChar c) { return c.isPrint(); })) {
     const QByteArray bytes = typed.toUtf8();
-    Edit(SelStart(), SelEnd() - SelStart(), std::string_view(bytes.constData(), bytes.size()),
-         TMemoEditKind::ekTyping);
+    Changed(doc_.ReplaceSelection(std::string_view(bytes.constData(), bytes.size()),
+                                  TMemoEditKind::ekTyping));
     return;
   }
   e->ignore();
@@ -598,22 +426,17 @@ void TMemo::mousePressEvent(QMouseEvent* e) {
   const QPoint p = e->position().toPoint();
   if (e->button() == Qt::LeftButton) {
     const int64_t pos = PosAt(p);
-    const int64_t line = layout_.LineOf(pos);
+    const int64_t line = doc_.Layout().LineOf(pos);
     // A click right of a wrapped line's end puts the caret there, not on the next line.
     const int row = std::max(0, (p.y() - kMarginTop) / line_height_);
-    const int64_t clicked = std::clamp<int64_t>(TopLine() + row, 0, layout_.LineCount() - 1);
-    caret_at_line_end_ = clicked != line;
-    goal_x_ = -1;
-    const bool extend = e->modifiers() & Qt::ShiftModifier;
-    caret_ = Align(pos);
-    if (!extend) anchor_ = caret_;
-    undo_.Break();
+    const int64_t clicked =
+        std::clamp<int64_t>(TopLine() + row, 0, doc_.Layout().LineCount() - 1);
+    doc_.Click(pos, clicked != line, e->modifiers() & Qt::ShiftModifier);
     selecting_ = true;
     last_mouse_ = p;
     SelectionChanged();
   } else if (e->button() == Qt::MiddleButton && QApplication::clipboard()->supportsSelection()) {
-    const int64_t pos = PosAt(p);
-    caret_ = anchor_ = pos;
+    doc_.PlaceCaret(PosAt(p));
     PasteText(QApplication::clipboard()->text(QClipboard::Selection));
   }
 }
@@ -627,8 +450,7 @@ void TMemo::mouseMoveEvent(QMouseEvent* e) {
     return;
   }
   drag_scroll_.stop();
-  caret_ = PosAt(last_mouse_);
-  caret_at_line_end_ = false;
+  doc_.DragTo(PosAt(last_mouse_), false);
   SelectionChanged();
 }
 
@@ -637,7 +459,7 @@ void TMemo::mouseReleaseEvent(QMouseEvent* e) {
   selecting_ = false;
   drag_scroll_.stop();
   QClipboard* clip = QApplication::clipboard();
-  if (caret_ != anchor_ && clip->supportsSelection()) {
+  if (doc_.HasSelection() && clip->supportsSelection()) {
     clip->setMimeData(new TMemoMimeData(this), QClipboard::Selection);
   }
 }
@@ -645,10 +467,10 @@ void TMemo::mouseReleaseEvent(QMouseEvent* e) {
 void TMemo::mouseDoubleClickEvent(QMouseEvent* e) {
   if (e->button() != Qt::LeftButton) return;
   int64_t b = 0, end = 0;
-  WordAt(PosAt(e->position().toPoint()), &b, &end);
+  doc_.WordAt(PosAt(e->position().toPoint()), &b, &end);
   SetSelection(b, end);
   QClipboard* clip = QApplication::clipboard();
-  if (caret_ != anchor_ && clip->supportsSelection()) {
+  if (doc_.HasSelection() && clip->supportsSelection()) {
     clip->setMimeData(new TMemoMimeData(this), QClipboard::Selection);
   }
 }
@@ -679,8 +501,7 @@ void TMemo::inputMethodEvent(QInputMethodEvent* e) {
   const QString commit = e->commitString();
   if (!commit.isEmpty()) {
     const QByteArray bytes = commit.toUtf8();
-    Edit(SelStart(), SelEnd() - SelStart(), std::string_view(bytes.constData(), bytes.size()),
-         TMemoEditKind::ekOther);
+    ReplaceSelection(std::string_view(bytes.constData(), bytes.size()));
   }
   preedit_ = e->preeditString();
   viewport()->update();
@@ -689,24 +510,24 @@ void TMemo::inputMethodEvent(QInputMethodEvent* e) {
 
 QVariant TMemo::inputMethodQuery(Qt::InputMethodQuery query) const {
   // A window of text around the caret, never the whole text.
-  const int64_t from = Align(std::max<int64_t>(0, caret_ - kSurroundBytes));
-  const int64_t to = Align(std::min(text_.Length(), caret_ + kSurroundBytes));
+  const int64_t from = Align(std::max<int64_t>(0, doc_.Caret() - kSurroundBytes));
+  const int64_t to = Align(std::min(doc_.Text().Length(), doc_.Caret() + kSurroundBytes));
   auto utf16_offset = [&](int64_t pos) {
     pos = std::clamp(pos, from, to);
-    const std::string s = text_.Mid(from, pos - from);
+    const std::string s = doc_.Text().Mid(from, pos - from);
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())).size();
   };
   auto window_text = [&](int64_t a, int64_t b) {
     a = std::clamp(a, from, to);
     b = std::clamp(b, from, to);
-    const std::string s = text_.Mid(a, b - a);
+    const std::string s = doc_.Text().Mid(a, b - a);
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
   };
   switch (query) {
     case Qt::ImEnabled:
       return true;
     case Qt::ImCursorRectangle:
-      return PosRect(caret_);
+      return PosRect(doc_.Caret());
     case Qt::ImFont:
       return font();
     case Qt::ImHints:
@@ -714,17 +535,17 @@ QVariant TMemo::inputMethodQuery(Qt::InputMethodQuery query) const {
     case Qt::ImSurroundingText:
       return window_text(from, to);
     case Qt::ImCursorPosition:
-      return utf16_offset(caret_);
+      return utf16_offset(doc_.Caret());
     case Qt::ImAnchorPosition:
-      return utf16_offset(anchor_);
+      return utf16_offset(doc_.Anchor());
     case Qt::ImCurrentSelection:
       return window_text(SelStart(), SelEnd());
     case Qt::ImAbsolutePosition:
-      return static_cast<qlonglong>(caret_);
+      return static_cast<qlonglong>(doc_.Caret());
     case Qt::ImTextBeforeCursor:
-      return window_text(from, caret_);
+      return window_text(from, doc_.Caret());
     case Qt::ImTextAfterCursor:
-      return window_text(caret_, to);
+      return window_text(doc_.Caret(), to);
     case Qt::ImMaximumTextLength:
       return QVariant();
     default:
@@ -735,9 +556,9 @@ QVariant TMemo::inputMethodQuery(Qt::InputMethodQuery query) const {
 // ---- painting ----
 
 void TMemo::DrawLine(QPainter& p, int64_t line, int y) const {
-  const int64_t start = layout_.LineStart(line);
-  const int64_t end = layout_.LineEnd(text_, line);
-  const bool show_sel = hasFocus() && caret_ != anchor_;
+  const int64_t start = doc_.Layout().LineStart(line);
+  const int64_t end = doc_.Layout().LineEnd(doc_.Text(), line);
+  const bool show_sel = hasFocus() && doc_.HasSelection();
   const int64_t sb = show_sel ? SelStart() : 0, se = show_sel ? SelEnd() : 0;
   std::vector<quint32> glyphs[2];
   std::vector<QPointF> points[2];
@@ -751,20 +572,20 @@ void TMemo::DrawLine(QPainter& p, int64_t line, int y) const {
   int32_t x = 0, sel_x0 = -1, sel_x1 = -1;
   for (int64_t pos = start; pos < end;) {
     int length = 1;
-    const int32_t a = layout_.AdvanceAt(text_, pos, x, &length);
+    const int32_t a = doc_.Layout().AdvanceAt(doc_.Text(), pos, x, &length);
     const bool sel = pos >= sb && pos < se;
     if (sel) {
       if (sel_x0 < 0) sel_x0 = x;
       sel_x1 = x + a;
     }
-    const unsigned char c = static_cast<unsigned char>(text_.At(pos));
+    const unsigned char c = static_cast<unsigned char>(doc_.Text().At(pos));
     const QPointF at(kMarginLeft + x / 64.0, baseline);
     if (c > ' ' && c < 0x80) {
       glyphs[sel].push_back(ascii_glyphs_[c]);
       points[sel].push_back(at);
     } else if (c >= 0x80) {
       int n = 1;
-      const char32_t cp = DecodeMemoChar(text_, pos, &n);
+      const char32_t cp = DecodeMemoChar(doc_.Text(), pos, &n);
       const QString s = QString::fromUcs4(&cp, 1);
       const QList<quint32> g =
           raw_font_.supportsCharacter(cp) ? raw_font_.glyphIndexesForString(s) : QList<quint32>();
@@ -807,13 +628,13 @@ void TMemo::paintEvent(QPaintEvent*) {
   f.setKerning(false);
   p.setFont(f);
   const int64_t top = TopLine();
-  const int64_t count = layout_.LineCount();
+  const int64_t count = doc_.Layout().LineCount();
   const int rows = VisibleLines() + 1;
   for (int r = 0; r < rows && top + r < count; ++r) {
     DrawLine(p, top + r, kMarginTop + r * line_height_);
   }
   if (hasFocus()) {
-    const QRect caret = PosRect(caret_);
+    const QRect caret = PosRect(doc_.Caret());
     if (!preedit_.isEmpty()) {
       const QFontMetrics fm(f);
       const QRect box(caret.left(), caret.top(), fm.horizontalAdvance(preedit_) + 1, line_height_);

@@ -1,5 +1,7 @@
 // The multi-line text box: tens of millions of characters, wrapped, editable.
 // Text is UTF-8 bytes; positions are byte offsets that never split a character or a CR LF.
+// TMemo is the view of a TMemoDocument (memo_document.h): it turns events into
+// the document's commands and paints, scrolls, copies and pastes.
 #pragma once
 
 #include <QAbstractScrollArea>
@@ -13,9 +15,7 @@
 #include <memory>
 #include <string>
 
-#include "app/memo_layout.h"
-#include "app/memo_text.h"
-#include "app/memo_undo.h"
+#include "app/memo_document.h"
 
 class QMenu;
 class QMimeData;
@@ -31,18 +31,18 @@ class TMemo : public QAbstractScrollArea {
   ~TMemo() override;
 
   // The whole text (a copy).
-  std::string Text() const { return text_.Str(); }
+  std::string Text() const { return doc_.Text().Str(); }
   // Replaces the whole text, taking over the string's buffer; clears undo and selection
   // and puts the caret at the start.
   void SetText(std::string text);
-  int64_t TextLength() const { return text_.Length(); }
+  int64_t TextLength() const { return doc_.Length(); }
 
   // Caret and selection, as byte offsets; the selection runs between anchor and caret.
-  int64_t CaretPos() const { return caret_; }
-  int64_t AnchorPos() const { return anchor_; }
-  int64_t SelStart() const { return std::min(caret_, anchor_); }
-  int64_t SelEnd() const { return std::max(caret_, anchor_); }
-  std::string SelectedText() const { return text_.Mid(SelStart(), SelEnd() - SelStart()); }
+  int64_t CaretPos() const { return doc_.Caret(); }
+  int64_t AnchorPos() const { return doc_.Anchor(); }
+  int64_t SelStart() const { return doc_.SelStart(); }
+  int64_t SelEnd() const { return doc_.SelEnd(); }
+  std::string SelectedText() const { return doc_.SelectedText(); }
   // Sets anchor and caret (each moved back onto a character boundary).
   void SetSelection(int64_t anchor, int64_t caret);
   void SelectAll();
@@ -51,7 +51,7 @@ class TMemo : public QAbstractScrollArea {
   // Replaces count bytes at pos (aligned to characters) as one undoable edit.
   void ReplaceRange(int64_t pos, int64_t count, std::string_view insert);
 
-  bool CanUndo() const { return undo_.CanUndo(); }
+  bool CanUndo() const { return doc_.CanUndo(); }
   void Undo();
   void Redo();
   void Cut();
@@ -66,9 +66,10 @@ class TMemo : public QAbstractScrollArea {
   // The edit context menu, with its items enabled as they apply; the caller owns it.
   QMenu* CreateContextMenu();
 
-  // Layout access for tests, accessibility and input methods.
-  const TMemoText& Model() const { return text_; }
-  const TMemoLayout& Layout() const { return layout_; }
+  // The document, for tests, accessibility and input methods.
+  const TMemoDocument& Document() const { return doc_; }
+  const TMemoText& Model() const { return doc_.Text(); }
+  const TMemoLayout& Layout() const { return doc_.Layout(); }
   int64_t TopLine() const;
   int VisibleLines() const;
   int LineHeight() const { return line_height_; }
@@ -79,7 +80,7 @@ class TMemo : public QAbstractScrollArea {
   // Bytes of memory held for the text and its index.
   int64_t MemoryBytes() const;
   // Moves pos back to the start of the character (and of a CR LF) it is in.
-  int64_t Align(int64_t pos) const;
+  int64_t Align(int64_t pos) const { return doc_.Align(pos); }
   // Answers from a window of text around the caret, never the whole text.
   QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
@@ -108,33 +109,17 @@ class TMemo : public QAbstractScrollArea {
   void Relayout();
   void UpdateScrollBar();
   void EnsureCaretVisible();
-  // Replaces [pos, pos + count) with insert, recording undo; caret goes after the insert.
-  void Edit(int64_t pos, int64_t count, std::string_view insert, TMemoEditKind kind);
-  void ApplyRaw(int64_t pos, int64_t count, std::string_view insert);
-  void MoveCaret(int64_t pos, bool extend);
-  int64_t CaretLine() const;
-  int64_t NextChar(int64_t pos) const;
-  int64_t PrevChar(int64_t pos) const;
-  int64_t NextWord(int64_t pos) const;
-  int64_t PrevWord(int64_t pos) const;
-  void WordAt(int64_t pos, int64_t* begin, int64_t* end) const;
-  int32_t XOf(int64_t line, int64_t pos) const;  // 1/64 px from the line's start
-  int64_t PosInLine(int64_t line, int32_t x) const;
-  void MoveVertically(int64_t lines, bool extend);
+  // After a document command: the text changed (`edited`) and the caret moved.
+  void Changed(bool edited);
+  void TextUpdated();
   void SelectionChanged();
   void RestartBlink();
   void PasteText(const QString& text);
   QMimeData* MakeMimeData(int64_t begin, int64_t end) const;
   void DrawLine(QPainter& p, int64_t line, int y) const;
 
-  TMemoText text_;
-  std::unique_ptr<TMemoAdvances> advances_;
-  TMemoLayout layout_;
-  TMemoUndo undo_;
-  int64_t caret_ = 0;
-  int64_t anchor_ = 0;
-  bool caret_at_line_end_ = false;  // caret at a wrap point shows at the end of the upper line
-  int32_t goal_x_ = -1;             // column kept by Up/Down, 1/64 px
+  std::unique_ptr<TMemoAdvances> advances_;  // the font's widths, used by doc_'s layout
+  TMemoDocument doc_;
   int line_height_ = 13;
   int ascent_ = 10;
   bool caret_on_ = false;

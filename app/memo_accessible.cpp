@@ -20,10 +20,6 @@ int ToInt(int64_t v) {
   return static_cast<int>(std::clamp<int64_t>(v, 0, INT32_MAX));
 }
 
-bool IsWordSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
 }  // namespace
 
 void InstallMemoAccessibility() {
@@ -39,6 +35,10 @@ TMemoAccessible::TMemoAccessible(TMemo* memo)
 
 TMemo* TMemoAccessible::Memo() const {
   return static_cast<TMemo*>(widget());
+}
+
+const TMemoDocument& TMemoAccessible::Document() const {
+  return Memo()->Document();
 }
 
 void* TMemoAccessible::interface_cast(QAccessible::InterfaceType type) {
@@ -65,13 +65,13 @@ QString TMemoAccessible::text(QAccessible::Text t) const {
 
 void TMemoAccessible::selection(int index, int* start, int* end) const {
   *start = *end = 0;
-  if (index != 0 || Memo()->SelStart() == Memo()->SelEnd()) return;
-  *start = ToInt(Memo()->SelStart());
-  *end = ToInt(Memo()->SelEnd());
+  if (index != 0 || !Document().HasSelection()) return;
+  *start = ToInt(Document().SelStart());
+  *end = ToInt(Document().SelEnd());
 }
 
 int TMemoAccessible::selectionCount() const {
-  return Memo()->SelStart() != Memo()->SelEnd();
+  return Document().HasSelection();
 }
 
 void TMemoAccessible::addSelection(int start, int end) {
@@ -79,7 +79,7 @@ void TMemoAccessible::addSelection(int start, int end) {
 }
 
 void TMemoAccessible::removeSelection(int index) {
-  if (index == 0) Memo()->SetSelection(Memo()->CaretPos(), Memo()->CaretPos());
+  if (index == 0) Memo()->SetSelection(Document().Caret(), Document().Caret());
 }
 
 void TMemoAccessible::setSelection(int index, int start, int end) {
@@ -87,7 +87,7 @@ void TMemoAccessible::setSelection(int index, int start, int end) {
 }
 
 int TMemoAccessible::cursorPosition() const {
-  return ToInt(Memo()->CaretPos());
+  return ToInt(Document().Caret());
 }
 
 void TMemoAccessible::setCursorPosition(int position) {
@@ -95,48 +95,39 @@ void TMemoAccessible::setCursorPosition(int position) {
 }
 
 QString TMemoAccessible::text(int start, int end) const {
-  const int64_t len = Memo()->TextLength();
-  const int64_t a = Memo()->Align(std::clamp<int64_t>(start, 0, len));
-  const int64_t b =
-      Memo()->Align(std::clamp<int64_t>(std::min<int64_t>(end, a + kMaxRange), a, len));
-  const std::string s = Memo()->Model().Mid(a, b - a);
+  const TMemoDocument& doc = Document();
+  const int64_t len = doc.Length();
+  const int64_t a = doc.Align(std::clamp<int64_t>(start, 0, len));
+  const int64_t b = doc.Align(std::clamp<int64_t>(std::min<int64_t>(end, a + kMaxRange), a, len));
+  const std::string s = doc.Text().Mid(a, b - a);
   return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
 void TMemoAccessible::Unit(int64_t offset, QAccessible::TextBoundaryType type, int64_t* start,
                            int64_t* end) const {
-  const TMemo* m = Memo();
-  const TMemoText& t = m->Model();
-  const int64_t len = t.Length();
+  const TMemoDocument& doc = Document();
+  const int64_t len = doc.Length();
   offset = std::clamp<int64_t>(offset, 0, len);
-  const int64_t line = m->Layout().LineOf(offset);
-  const int64_t line_start = m->Layout().LineStart(line);
-  const int64_t line_limit = m->Layout().LineLimit(t, line);
+  const int64_t line = doc.Layout().LineOf(offset);
   switch (type) {
     case QAccessible::CharBoundary: {
-      *start = m->Align(offset);
+      *start = doc.Align(offset);
       int length = 1;
-      if (*start < len) DecodeMemoChar(t, *start, &length);
+      if (*start < len) DecodeMemoChar(doc.Text(), *start, &length);
       *end = std::min(len, *start + length);
       break;
     }
-    case QAccessible::WordBoundary: {
-      // Words end at spaces; a word never reaches past its visual line here.
-      int64_t a = offset, b = offset;
-      while (a > line_start && !IsWordSpace(t.At(a - 1))) --a;
-      while (b < line_limit && !IsWordSpace(t.At(b))) ++b;
-      while (b < line_limit && IsWordSpace(t.At(b))) ++b;
-      *start = m->Align(a);
-      *end = m->Align(b);
+    case QAccessible::WordBoundary:
+      // A word never reaches past its visual line here.
+      doc.WordInLine(offset, start, end);
       break;
-    }
     case QAccessible::NoBoundary:
       *start = 0;
       *end = std::min<int64_t>(len, kMaxRange);
       break;
     default:  // lines, sentences and paragraphs are visual lines
-      *start = line_start;
-      *end = line_limit;
+      *start = doc.Layout().LineStart(line);
+      *end = doc.Layout().LineLimit(doc.Text(), line);
       break;
   }
   *end = std::min(*end, *start + kMaxRange);
@@ -169,8 +160,8 @@ QString TMemoAccessible::textAfterOffset(int offset, QAccessible::TextBoundaryTy
                                          int* end) const {
   int64_t a = 0, b = 0;
   Unit(offset, type, &a, &b);
-  if (b >= Memo()->TextLength() || type == QAccessible::NoBoundary) {
-    *start = *end = ToInt(Memo()->TextLength());
+  if (b >= Document().Length() || type == QAccessible::NoBoundary) {
+    *start = *end = ToInt(Document().Length());
     return {};
   }
   Unit(b, type, &a, &b);
@@ -180,7 +171,7 @@ QString TMemoAccessible::textAfterOffset(int offset, QAccessible::TextBoundaryTy
 }
 
 int TMemoAccessible::characterCount() const {
-  return ToInt(Memo()->TextLength());
+  return ToInt(Document().Length());
 }
 
 QRect TMemoAccessible::characterRect(int offset) const {
@@ -197,7 +188,8 @@ int TMemoAccessible::offsetAtPoint(const QPoint& point) const {
 
 void TMemoAccessible::scrollToSubstring(int start, int) {
   TMemo* m = Memo();
-  const int64_t line = m->Layout().LineOf(std::clamp<int64_t>(start, 0, m->TextLength()));
+  const int64_t line =
+      Document().Layout().LineOf(std::clamp<int64_t>(start, 0, Document().Length()));
   const int64_t top = m->TopLine();
   if (line < top || line >= top + m->VisibleLines()) {
     m->verticalScrollBar()->setValue(static_cast<int>(std::min<int64_t>(line, INT32_MAX)));

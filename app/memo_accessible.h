@@ -8,6 +8,7 @@
 namespace qv {
 
 class TMemo;
+class TMemoDocument;
 
 // Registers the factory that gives every TMemo its accessible interface (once).
 void InstallMemoAccessibility();
@@ -53,6 +54,8 @@ class TMemoAccessible : public QAccessibleWidget,
 
  private:
   TMemo* Memo() const;
+  // What the box shows: text, selection, caret and layout are read from here.
+  const TMemoDocument& Document() const;
   // The range of the unit of `type` that holds offset, bounded to kMaxRange.
   void Unit(int64_t offset, QAccessible::TextBoundaryType type, int64_t* start, int64_t* end) const;
 };

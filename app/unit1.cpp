@@ -19,10 +19,10 @@
 #include "app/status_bar.h"
 #include "app/tool_button.h"
 #include "app/toolbar.h"
-#include "conversion/id_thread_component.h"
+#include "conversion/threads/id_thread_component.h"
 #include "conversion/jpeg_image.h"
 #include "conversion/picture_hex.h"
-#include "conversion/ui_handoff.h"
+#include "conversion/threads/ui_handoff.h"
 
 namespace qv {
 namespace {

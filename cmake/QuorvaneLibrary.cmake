@@ -1,9 +1,14 @@
-# One static library per source folder; every source in the folder belongs to it
-# except main.cpp, which makes the executable.
+# One static library per source folder; every source in the folder (and in the
+# subfolders named by SUBDIRS) belongs to it except main.cpp, which makes the
+# executable.
 function(quorvane_library name)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c
-       ${CMAKE_CURRENT_SOURCE_DIR}/*.h ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
+  cmake_parse_arguments(ARG "" "" "DEPS;SUBDIRS" ${ARGN})
+  set(patterns)
+  foreach(folder ${CMAKE_CURRENT_SOURCE_DIR} ${ARG_SUBDIRS})
+    cmake_path(ABSOLUTE_PATH folder BASE_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR})
+    list(APPEND patterns ${folder}/*.cpp ${folder}/*.c ${folder}/*.h ${folder}/*.qrc)
+  endforeach()
+  file(GLOB sources CONFIGURE_DEPENDS ${patterns})
   list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
   add_library(${name} STATIC ${sources} ${PROJECT_SOURCE_DIR}/cmake/empty.cpp)
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})

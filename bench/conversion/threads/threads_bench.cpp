@@ -8,8 +8,8 @@
 #include <mutex>
 #include <thread>
 
-#include "conversion/id_thread_component.h"
-#include "conversion/ui_handoff.h"
+#include "conversion/threads/id_thread_component.h"
+#include "conversion/threads/ui_handoff.h"
 
 namespace {
 

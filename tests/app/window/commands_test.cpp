@@ -16,7 +16,7 @@
 #include "app/unit1.h"
 #include "base/exceptions.h"
 #include "base/streams.h"
-#include "conversion/id_thread_component.h"
+#include "conversion/threads/id_thread_component.h"
 #include "conversion/jpeg_image.h"
 #include "conversion/jpeg_registration.h"
 #include "graphics/picture.h"

@@ -24,7 +24,7 @@
 #include "app/message_box.h"
 #include "app/unit1.h"
 #include "base/exceptions.h"
-#include "conversion/id_thread_component.h"
+#include "conversion/threads/id_thread_component.h"
 #include "conversion/jpeg_registration.h"
 #include "graphics/picture.h"
 

@@ -1,4 +1,4 @@
-#include "conversion/id_thread_component.h"
+#include "conversion/threads/id_thread_component.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 
 #include "base/exceptions.h"
 #include "base/platform.h"
-#include "conversion/id_thread.h"
-#include "conversion/ui_handoff.h"
+#include "conversion/threads/id_thread.h"
+#include "conversion/threads/ui_handoff.h"
 #include "thread_test_support.h"
 
 namespace qv {

@@ -13,8 +13,8 @@
 #include "base/exceptions.h"
 #include "base/format.h"
 #include "conversion/hex_codec.h"
-#include "conversion/id_thread_component.h"
-#include "conversion/ui_handoff.h"
+#include "conversion/threads/id_thread_component.h"
+#include "conversion/threads/ui_handoff.h"
 #include "thread_test_support.h"
 
 namespace qv {

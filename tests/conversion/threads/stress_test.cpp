@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "base/exceptions.h"
-#include "conversion/id_thread_component.h"
-#include "conversion/thread.h"
-#include "conversion/ui_handoff.h"
+#include "conversion/threads/id_thread_component.h"
+#include "conversion/threads/thread.h"
+#include "conversion/threads/ui_handoff.h"
 #include "thread_test_support.h"
 
 namespace qv {

@@ -1,4 +1,4 @@
-#include "conversion/thread.h"
+#include "conversion/threads/thread.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include "base/exceptions.h"
 #include "base/format.h"
 #include "base/platform.h"
-#include "conversion/ui_handoff.h"
+#include "conversion/threads/ui_handoff.h"
 #include "thread_test_support.h"
 
 namespace qv {

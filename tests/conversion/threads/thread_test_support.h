@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "conversion/thread.h"
-#include "conversion/ui_handoff.h"
+#include "conversion/threads/thread.h"
+#include "conversion/threads/ui_handoff.h"
 
 namespace qv::testing_support {
 

@@ -1,10 +1,9 @@
-#include "conversion/id_thread.h"
+#include "conversion/threads/id_thread.h"
 
 #include <utility>
 
 #include "base/exceptions.h"
 #include "base/platform.h"
-#include "conversion/id_thread_component.h"
 
 namespace qv {
 namespace {
@@ -263,44 +262,6 @@ void TIdThread::RunPass() {
     failure = std::current_exception();
   }
   if (failure) std::rethrow_exception(failure);
-}
-
-TIdThreadEx::TIdThreadEx(TIdThreadComponent& component, bool loop)
-    : TIdThread(true, loop), component_(component) {
-  SetOnException([this](TIdThread&, const std::exception& e) { component_.DoException(e); });
-  SetOnStopped([this](TIdThread&) { component_.DoStopped(); });
-}
-
-// The body calls this class's overrides: wait for it before this part is gone.
-TIdThreadEx::~TIdThreadEx() {
-  RequestTerminate();
-  FinishBeforeDestroy();
-}
-
-void TIdThreadEx::AfterRun() {
-  component_.DoAfterRun();
-}
-void TIdThreadEx::AfterExecute() {
-  component_.DoAfterExecute();
-}
-void TIdThreadEx::BeforeExecute() {
-  component_.DoBeforeExecute();
-}
-void TIdThreadEx::BeforeRun() {
-  component_.DoBeforeRun();
-}
-
-void TIdThreadEx::Cleanup() {
-  TIdThread::Cleanup();
-  component_.DoCleanup();
-}
-
-bool TIdThreadEx::HandleRunException(const std::exception& e) {
-  return component_.DoHandleRunException(e);
-}
-
-void TIdThreadEx::Run() {
-  component_.DoRun();
 }
 
 }  // namespace qv

@@ -1,4 +1,4 @@
-#include "conversion/thread.h"
+#include "conversion/threads/thread.h"
 
 #include <cerrno>
 #include <chrono>
@@ -8,7 +8,7 @@
 #include "base/exceptions.h"
 #include "base/format.h"
 #include "base/platform.h"
-#include "conversion/ui_handoff.h"
+#include "conversion/threads/ui_handoff.h"
 
 namespace qv {
 namespace {

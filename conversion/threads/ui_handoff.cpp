@@ -1,4 +1,4 @@
-#include "conversion/ui_handoff.h"
+#include "conversion/threads/ui_handoff.h"
 
 #include <atomic>
 #include <condition_variable>

@@ -15,10 +15,35 @@
 #include <mutex>
 #include <string>
 
-#include "conversion/id_thread.h"
-#include "conversion/thread.h"
+#include "conversion/threads/id_thread.h"
+#include "conversion/threads/thread.h"
 
 namespace qv {
+
+class TIdThreadComponent;
+
+// The thread object a TIdThreadComponent makes: every hook calls the component's
+// matching event, with the component as sender.
+class TIdThreadEx final : public TIdThread {
+ public:
+  // Created suspended; the exception and stopped hooks go to the component.
+  TIdThreadEx(TIdThreadComponent& component, bool loop);
+  ~TIdThreadEx() override;
+
+  TIdThreadComponent& Component() { return component_; }
+
+ protected:
+  void AfterRun() override;
+  void AfterExecute() override;
+  void BeforeExecute() override;
+  void BeforeRun() override;
+  void Cleanup() override;
+  bool HandleRunException(const std::exception& e) override;
+  void Run() override;
+
+ private:
+  TIdThreadComponent& component_;
+};
 
 class TIdThreadComponent {
  public:

@@ -1,5 +1,5 @@
 // The worker's thread object: TIdThread adds to TThread a run loop with start
-// and stop requests; TIdThreadEx passes its hooks on to the component that made it.
+// and stop requests.
 #pragma once
 
 #include <cstdint>
@@ -8,11 +8,10 @@
 #include <mutex>
 #include <string>
 
-#include "conversion/thread.h"
+#include "conversion/threads/thread.h"
 
 namespace qv {
 
-class TIdThreadComponent;
 
 // A re-entrant lock: an operation holding it may call another that takes it.
 class TIdCriticalSection {
@@ -105,29 +104,6 @@ class TIdThread : public TThread {
   std::string exception_message_;
   TExceptionHook on_exception_;
   TStoppedHook on_stopped_;
-};
-
-// The thread object a TIdThreadComponent makes: every hook calls the component's
-// matching event, with the component as sender.
-class TIdThreadEx final : public TIdThread {
- public:
-  // Created suspended; the exception and stopped hooks go to the component.
-  TIdThreadEx(TIdThreadComponent& component, bool loop);
-  ~TIdThreadEx() override;
-
-  TIdThreadComponent& Component() { return component_; }
-
- protected:
-  void AfterRun() override;
-  void AfterExecute() override;
-  void BeforeExecute() override;
-  void BeforeRun() override;
-  void Cleanup() override;
-  bool HandleRunException(const std::exception& e) override;
-  void Run() override;
-
- private:
-  TIdThreadComponent& component_;
 };
 
 }  // namespace qv
