@@ -207,18 +207,26 @@ void TForm1::IdThreadComponent1Run(TIdThreadComponent& sender) {
   PerfMark(QStringLiteral("to-hex worker started"));
   auto picture = std::make_unique<TJPEGImage>();
   RunOnUiThread([this] { StatusBar1->SetPanelText(QString::fromUtf8("正在转换请等待....")); });
-  RunOnUiThread([this, &picture] {
+  TMemo::TWrapSettings wrap;
+  RunOnUiThread([this, &picture, &wrap] {
     picture->AssignFrom(&Image1->Picture());
+    wrap = Memo1->WrapSettingsForThread();
     PerfMark(QStringLiteral("to-hex picture taken"));
   });
   std::string text;
   JPEGToHex(*picture, text);
   PerfMark(QStringLiteral("to-hex encoded"));
-  RunOnUiThread([this, &text] {
+  // The text box's index of a text of millions of characters is built here,
+  // not on the UI thread, which then only swaps the text in.
+  TMemoContent content = TMemoContent::Prepare(std::move(text), wrap.advances.get(), wrap.width);
+  PerfMark(QStringLiteral("to-hex text wrapped"));
+  RunOnUiThread([this, &content, &wrap] {
     PerfMark(QStringLiteral("to-hex text handed over"));
-    Memo1->SetText(std::move(text));
+    Memo1->TakeContent(content, wrap);
     PerfMark(QStringLiteral("to-hex text set"));
   });
+  // The text it replaced is freed here too.
+  content = TMemoContent();
   picture.reset();
   RunOnUiThread([this] { StatusBar1->SetPanelText(QString::fromUtf8("图片转换完成")); });
   sender.StopWorker();

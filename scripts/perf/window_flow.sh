@@ -57,7 +57,7 @@ for mb in ${sizes[*]}; do
   steps1=$(awk -v from="$line" -v a="$click1" '
     NR < from { next }
     { what = $0; sub(/^[^ ]* /, "", what) }
-    what ~ /^to-hex (worker started|picture taken|encoded|text handed over|text set)$/ ||
+    what ~ /^to-hex (worker started|picture taken|encoded|text wrapped|text handed over|text set)$/ ||
     what ~ /^painted status / || (what == "painted Memo1" && set) {
       if (what == "to-hex text set") set = 1
       if (!(what in seen)) { seen[what] = 1; printf "%s\"%s\": %.1f", n++ ? ", " : "", what, $1 - a }
