@@ -67,7 +67,7 @@ for n in 100000 300000 1000000; do
 done
 
 echo "== the whole window under Xvfb"
-QUORVANE="$build/bin/quorvane" bash "$root/scripts/perf/window_flow.sh" "$data/window_flow.jsonl" 1 10 40
+QUORVANE="$build/bin/quorvane" bash "$root/scripts/perf/window_flow.sh" "$data/window_flow.jsonl" 1 10 40 100
 
 echo "== writing the report"
 /usr/bin/python3 "$root/scripts/perf/report.py" "$data" "$root/docs"
