@@ -331,9 +331,11 @@ if fl:
             least = f"{floor:.1f} | {r['to_hex_ms'] / floor:.1f}" if floor else "– | –"
             w(f"| {r['bytes'] / 1e6:.1f} MB | " + " | ".join(f"{st[k]:.1f}" if k in st else "–" for k in names)
               + f" | {least} | {r.get('load', '')} |")
-    w("\nThe picture-to-hex stall is the text box taking the whole text on the UI thread (the conversion itself "
-      "runs on the worker); it grows with the text, about 30 ms per 20 M characters on this machine plus the "
-      "release of the text it replaces.\n")
+    w("\nThe conversion runs on the worker, and so does the text box's wrap index of the new text (where each "
+      "visual line starts: every character's advance added up, about one character per processor cycle, which "
+      "is why the whole takes a few times the memory floor); the UI thread only swaps the finished text and "
+      "index in, and the text it replaces is freed on the worker. *to-hex text wrapped* minus *to-hex encoded* "
+      "is the index; *least* covers memory traffic only.\n")
     headline["flow"] = fl
 
 # --- headline first -----------------------------------------------------------------
