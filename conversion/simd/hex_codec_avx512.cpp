@@ -11,12 +11,14 @@
 // The sanitizer cannot know this, hence no_sanitize_address.
 //
 // The kernels are written once (hex_codec_avx512.inc) and compiled twice, each
-// time under its instruction set's target options, so that nothing of VBMI
-// reaches the BW path.
+// function with its instruction set's target attribute, so that nothing of
+// VBMI reaches the BW path.
 
 // GCC 12's broadcast and permute intrinsics pass an undefined vector as the
 // unused merge source, which it then reports as maybe uninitialised.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <immintrin.h>
 
 #include <cstddef>
@@ -28,8 +30,7 @@
 
 namespace qv::hex_x86 {
 
-#pragma GCC push_options
-#pragma GCC target("avx512f,avx512bw")
+#define QV_TARGET __attribute__((target("avx512f,avx512bw")))
 namespace avx512bw {
 namespace {
 #define QV_HEX_VBMI 0
@@ -38,17 +39,16 @@ namespace {
 }  // namespace
 }  // namespace avx512bw
 
-void EncodeAvx512Bw(const uint8_t* bytes, char* text, int32_t count, bool stream) {
+QV_TARGET void EncodeAvx512Bw(const uint8_t* bytes, char* text, int32_t count, bool stream) {
   avx512bw::Encode(bytes, text, count, stream);
 }
 
-QV_NO_ASAN int32_t DecodeAvx512Bw(const char* text, uint8_t* bytes, int32_t count, bool stream) {
+QV_TARGET QV_NO_ASAN int32_t DecodeAvx512Bw(const char* text, uint8_t* bytes, int32_t count, bool stream) {
   return avx512bw::Decode(text, bytes, count, stream);
 }
-#pragma GCC pop_options
+#undef QV_TARGET
 
-#pragma GCC push_options
-#pragma GCC target("avx512f,avx512bw,avx512vbmi")
+#define QV_TARGET __attribute__((target("avx512f,avx512bw,avx512vbmi")))
 namespace avx512vbmi {
 namespace {
 #define QV_HEX_VBMI 1
@@ -57,13 +57,14 @@ namespace {
 }  // namespace
 }  // namespace avx512vbmi
 
-void EncodeAvx512Vbmi(const uint8_t* bytes, char* text, int32_t count, bool stream) {
+QV_TARGET void EncodeAvx512Vbmi(const uint8_t* bytes, char* text, int32_t count, bool stream) {
   avx512vbmi::Encode(bytes, text, count, stream);
 }
 
-QV_NO_ASAN int32_t DecodeAvx512Vbmi(const char* text, uint8_t* bytes, int32_t count, bool stream) {
+QV_TARGET QV_NO_ASAN int32_t DecodeAvx512Vbmi(const char* text, uint8_t* bytes, int32_t count,
+                                                bool stream) {
   return avx512vbmi::Decode(text, bytes, count, stream);
 }
-#pragma GCC pop_options
+#undef QV_TARGET
 
 }  // namespace qv::hex_x86
