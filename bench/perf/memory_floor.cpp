@@ -56,18 +56,24 @@ double FreshWrite(size_t size, bool populate) {
 int main(int argc, char** argv) {
   const size_t n = argc > 1 ? static_cast<size_t>(std::atoll(argv[1])) : size_t{10} << 20;
   std::vector<uint8_t> bytes(n, 0x5A);  // resident, as the picture's bytes are
-  double read_ms = 1e30, faulted_ms = 1e30, populated_ms = 1e30;
+  double read_ms = 1e30, faulted_ms = 1e30, populated_ms = 1e30, first_ms = 0;
   uint64_t sum = 0;
   for (int run = 0; run < 5; ++run) {
     const auto t = Clock::now();
     sum += ReadAll(bytes.data(), n);
     read_ms = std::min(read_ms, Ms(t, Clock::now()));
+    // The first block this process gets may cost more (the host backs it
+    // anew); later ones reuse what the earlier ones released.
+    const double populated = FreshWrite(2 * n, true);
+    if (run == 0) first_ms = populated;
+    populated_ms = std::min(populated_ms, populated);
     faulted_ms = std::min(faulted_ms, FreshWrite(2 * n, false));
-    populated_ms = std::min(populated_ms, FreshWrite(2 * n, true));
   }
   const double floor_ms = read_ms + std::min(faulted_ms, populated_ms);
   std::printf("{\"bytes\": %zu, \"read_n_ms\": %.3f, \"fresh_2n_faulted_ms\": %.3f, "
-              "\"fresh_2n_populated_ms\": %.3f, \"floor_ms\": %.3f, \"checksum\": %llu}\n",
-              n, read_ms, faulted_ms, populated_ms, floor_ms, static_cast<unsigned long long>(sum & 0xFF));
+              "\"fresh_2n_populated_ms\": %.3f, \"fresh_2n_populated_first_ms\": %.3f, "
+              "\"floor_ms\": %.3f, \"checksum\": %llu}\n",
+              n, read_ms, faulted_ms, populated_ms, first_ms, floor_ms,
+              static_cast<unsigned long long>(sum & 0xFF));
   return 0;
 }
