@@ -21,8 +21,33 @@
 #include "base/platform.h"
 #include "conversion/threads/ui_handoff.h"
 
+#if defined(__SANITIZE_THREAD__)
+#define QV_TSAN 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define QV_TSAN 1
+#endif
+#endif
+#ifdef QV_TSAN
+#include <sanitizer/tsan_interface.h>
+#endif
+
 namespace qv {
 namespace {
+
+// A wake-up event is made on a worker and read on the UI thread; Qt's event
+// queue orders the two, but its lock is invisible to ThreadSanitizer (Qt is
+// not instrumented), which would report the read as a race.
+inline void PostedFromThisThread([[maybe_unused]] const QEvent* event) {
+#ifdef QV_TSAN
+  __tsan_release(const_cast<QEvent*>(event));
+#endif
+}
+inline void ReceivedOnThisThread([[maybe_unused]] const QEvent* event) {
+#ifdef QV_TSAN
+  __tsan_acquire(const_cast<QEvent*>(event));
+#endif
+}
 
 TApplication* g_application = nullptr;
 
@@ -40,6 +65,7 @@ class THiddenAppWindow : public QWidget {
 
  protected:
   bool event(QEvent* event) override {
+    ReceivedOnThisThread(event);
     if (event->type() == kWakeEvent) {
       Trapped([] { ServeUiRequests(); });
       return true;
@@ -137,7 +163,11 @@ TApplication::TApplication(const std::string& program_path) : app_title_(AppTitl
   if (QScreen* screen = QGuiApplication::primaryScreen()) hidden_window_->move(screen->geometry().center());
   g_application = this;
   QWidget* target = hidden_window_.get();
-  SetWakeUiThread([target] { QCoreApplication::postEvent(target, new QEvent(kWakeEvent)); });
+  SetWakeUiThread([target] {
+    auto* wake = new QEvent(kWakeEvent);
+    PostedFromThisThread(wake);
+    QCoreApplication::postEvent(target, wake);
+  });
 
   // Log-off: the session-ending signals end the program as a close does.
   const int descriptor = TerminationSignalDescriptor();
