@@ -70,10 +70,11 @@ int main(int argc, char** argv) {
     faulted_ms = std::min(faulted_ms, FreshWrite(2 * n, false));
   }
   const double floor_ms = read_ms + std::min(faulted_ms, populated_ms);
-  std::printf("{\"bytes\": %zu, \"read_n_ms\": %.3f, \"fresh_2n_faulted_ms\": %.3f, "
-              "\"fresh_2n_populated_ms\": %.3f, \"fresh_2n_populated_first_ms\": %.3f, "
-              "\"floor_ms\": %.3f, \"checksum\": %llu}\n",
-              n, read_ms, faulted_ms, populated_ms, first_ms, floor_ms,
-              static_cast<unsigned long long>(sum & 0xFF));
+  std::printf(
+      "{\"bytes\": %zu, \"read_n_ms\": %.3f, \"fresh_2n_faulted_ms\": %.3f, "
+      "\"fresh_2n_populated_ms\": %.3f, \"fresh_2n_populated_first_ms\": %.3f, "
+      "\"floor_ms\": %.3f, \"checksum\": %llu}\n",
+      n, read_ms, faulted_ms, populated_ms, first_ms, floor_ms,
+      static_cast<unsigned long long>(sum & 0xFF));
   return 0;
 }

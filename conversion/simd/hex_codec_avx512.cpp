@@ -43,7 +43,8 @@ QV_TARGET void EncodeAvx512Bw(const uint8_t* bytes, char* text, int32_t count, b
   avx512bw::Encode(bytes, text, count, stream);
 }
 
-QV_TARGET QV_NO_ASAN int32_t DecodeAvx512Bw(const char* text, uint8_t* bytes, int32_t count, bool stream) {
+QV_TARGET QV_NO_ASAN int32_t DecodeAvx512Bw(const char* text, uint8_t* bytes, int32_t count,
+                                            bool stream) {
   return avx512bw::Decode(text, bytes, count, stream);
 }
 #undef QV_TARGET
@@ -62,7 +63,7 @@ QV_TARGET void EncodeAvx512Vbmi(const uint8_t* bytes, char* text, int32_t count,
 }
 
 QV_TARGET QV_NO_ASAN int32_t DecodeAvx512Vbmi(const char* text, uint8_t* bytes, int32_t count,
-                                                bool stream) {
+                                              bool stream) {
   return avx512vbmi::Decode(text, bytes, count, stream);
 }
 #undef QV_TARGET
