@@ -188,7 +188,8 @@ void TMemoDocument::MoveVertically(int64_t lines, bool extend) {
   const int64_t target = std::clamp<int64_t>(line + lines, 0, layout_.LineCount() - 1);
   const int64_t pos = PosInLine(target, goal_x_);
   caret_ = pos;
-  caret_at_line_end_ = pos == layout_.LineEnd(*text_, target) && layout_.IsSoftBreak(*text_, target);
+  caret_at_line_end_ =
+      pos == layout_.LineEnd(*text_, target) && layout_.IsSoftBreak(*text_, target);
   if (!extend) anchor_ = caret_;
   undo_.Break();
 }

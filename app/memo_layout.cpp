@@ -97,7 +97,10 @@ TMemoAdvances::TMemoAdvances(TMeasure measure) : measure_(std::move(measure)) {
 }
 
 TMemoAdvances::TMemoAdvances(const TMemoAdvances& known, TMeasure measure)
-    : measure_(std::move(measure)), fast_(known.fast_), tab_stop_(known.tab_stop_), cache_(known.cache_) {}
+    : measure_(std::move(measure)),
+      fast_(known.fast_),
+      tab_stop_(known.tab_stop_),
+      cache_(known.cache_) {}
 
 int32_t TMemoAdvances::Of(char32_t cp) const {
   if (cp < 0x80 && fast_[cp] >= 0) return fast_[cp];

@@ -9,8 +9,8 @@
 using namespace qv;
 
 namespace {
-const THexPath kVectorPaths[] = {THexPath::SSE2, THexPath::SSSE3, THexPath::AVX2, THexPath::AVX512BW,
-                                 THexPath::AVX512VBMI};
+const THexPath kVectorPaths[] = {THexPath::SSE2, THexPath::SSSE3, THexPath::AVX2,
+                                 THexPath::AVX512BW, THexPath::AVX512VBMI};
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -231,8 +231,9 @@ TEST(MemoDocument, EditingAndUndo) {
 // differs or the caller says the widths changed (here: prepared with widths
 // half as large). Undo, caret and selection start afresh.
 TEST(MemoDocument, TakenContentWrapsAsSetText) {
-  const std::string texts[] = {std::string(2000, 'F'), "one two three four five six seven eight nine ten",
-                               "\xE4\xB8\xAD\xE6\x96\x87\xE4\xB8\xAD\xE6\x96\x87 a\tb\r\nc\rd\n", ""};
+  const std::string texts[] = {
+      std::string(2000, 'F'), "one two three four five six seven eight nine ten",
+      "\xE4\xB8\xAD\xE6\x96\x87\xE4\xB8\xAD\xE6\x96\x87 a\tb\r\nc\rd\n", ""};
   const TMemoAdvances narrow([](char32_t cp) { return HandAdvance(cp) / 2; });
   const struct {
     int prepared_px;

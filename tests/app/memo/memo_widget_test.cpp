@@ -402,7 +402,8 @@ TEST_F(MemoWidget, EditsWithTheRealFontMatchAFullWrap) {
 
 void ExpectSameLayout(const TMemo& a, const TMemo& b) {
   ASSERT_EQ(a.Layout().LineCount(), b.Layout().LineCount());
-  for (int64_t i = 0; i < a.Layout().LineCount(); ++i) ASSERT_EQ(a.Layout().LineStart(i), b.Layout().LineStart(i)) << i;
+  for (int64_t i = 0; i < a.Layout().LineCount(); ++i)
+    ASSERT_EQ(a.Layout().LineStart(i), b.Layout().LineStart(i)) << i;
 }
 
 // A text wrapped on another thread with the box's settings (characters the box
@@ -422,7 +423,9 @@ TEST_F(MemoWidget, TextWrappedOnAnotherThreadIsTakenAsSetTextWouldSetIt) {
   TMemo::TWrapSettings settings = memo_->WrapSettingsForThread();
   TMemoContent content;
   const char* bytes = text.data();
-  std::thread worker([&] { content = TMemoContent::Prepare(std::move(text), settings.advances.get(), settings.width); });
+  std::thread worker([&] {
+    content = TMemoContent::Prepare(std::move(text), settings.advances.get(), settings.width);
+  });
   worker.join();
   memo_->TakeContent(content, settings);
 
