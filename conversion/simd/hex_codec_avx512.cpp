@@ -15,12 +15,14 @@
 // VBMI reaches the BW path.
 
 // GCC 12's broadcast and permute intrinsics pass an undefined vector as the
-// unused merge source, which it then reports as maybe uninitialised.
+// unused merge source, which it then reports as (maybe) uninitialised.
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
 #endif
 #include <immintrin.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 

@@ -4,7 +4,9 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -153,25 +155,39 @@ TEST_P(HexCodec, MatchesPlainReferenceOnRandomDataAndRoundTrips) {
   }
 }
 
+// Every stopping character at every place, at several alignments, and with
+// the text placed so that a page boundary falls inside it (where a vector
+// block is read in two steps) as well as wherever the heap puts it.
 TEST_P(HexCodec, StopsExactlyWhereThePlainCodeStops) {
   std::mt19937 rng(7);
   const char bad[] = {' ', '\n', '\r', ':', '@', 'G', '`', 'g', '\0', '\x80', '\xFF', '/'};
+  GuardedArea guarded;
+  char* const boundary = guarded.End() - guarded.Readable() / 2;  // between the two readable pages
   for (int32_t n : {16, 33, 64, 100, 200}) {
     std::vector<uint8_t> bytes(n);
     for (auto& b : bytes) b = static_cast<uint8_t>(rng());
     std::string text(2 * n, 0);
     BytesToHexTextPlain(bytes.data(), text.data(), n);
-    // Several alignments of the text start as well.
-    for (size_t shift = 0; shift < 4; ++shift) {
+    // Heap strings after 0..3 filler characters, or starting 1, 37 or 2n - 61
+    // characters before the page boundary.
+    const int32_t before_boundary[] = {-1, -1, -1, -1, 1, 37, std::max(1, 2 * n - 61)};
+    for (size_t place = 0; place < std::size(before_boundary); ++place) {
+      const size_t shift = place < 4 ? place : 0;
       for (int32_t at = 0; at < 2 * n; ++at) {
         std::string broken = std::string(shift, '#') + text;
         broken[shift + at] = bad[(at + shift) % sizeof bad];
+        const char* source = broken.c_str() + shift;
+        if (before_boundary[place] > 0) {
+          char* moved = boundary - before_boundary[place];
+          std::memcpy(moved, source, 2 * n);
+          source = moved;
+        }
         std::vector<uint8_t> expected(n + 4, 0xEE), actual(n + 4, 0xEE);
-        const int32_t want = HexTextToBytesPlain(broken.c_str() + shift, expected.data(), n);
-        const int32_t got = DecodeWith(broken.c_str() + shift, actual.data(), n);
-        ASSERT_EQ(got, at / 2) << "n=" << n << " at=" << at;
+        const int32_t want = HexTextToBytesPlain(source, expected.data(), n);
+        const int32_t got = DecodeWith(source, actual.data(), n);
+        ASSERT_EQ(got, at / 2) << "n=" << n << " at=" << at << " place=" << place;
         ASSERT_EQ(got, want);
-        ASSERT_EQ(expected, actual) << "n=" << n << " at=" << at;
+        ASSERT_EQ(expected, actual) << "n=" << n << " at=" << at << " place=" << place;
       }
     }
   }
