@@ -7,13 +7,12 @@
 #include <string>
 
 #include "app/memo_document.h"
+#include "memo_test_advances.h"
 
 namespace qv {
 namespace {
 
-int32_t HandAdvance(char32_t cp) {
-  return (cp >= 0x2E80 ? 20 : 10) * 64;
-}
+using testing_memo::HandAdvance;
 
 // A document holding `text`, wrapped at `width_px`.
 class TDoc {

@@ -8,13 +8,12 @@
 
 #include "app/memo_layout.h"
 #include "app/memo_text.h"
+#include "memo_test_advances.h"
 
 namespace qv {
 namespace {
 
-int32_t HandAdvance(char32_t cp) {
-  return (cp >= 0x2E80 ? 20 : 10) * 64;
-}
+using testing_memo::HandAdvance;
 
 std::vector<int64_t> Wrap(const std::string& s, int width_px) {
   TMemoAdvances advances(HandAdvance);
