@@ -30,7 +30,7 @@ test: build
 bench: build
 	@bash scripts/bench.sh $(BUILD)
 
-# Measures this machine and writes docs/PERFORMANCE.md with its plots (about 10 minutes).
+# Measures this machine and writes docs/PERFORMANCE.md with its plots (about 9 minutes on two cores).
 perf-report: build
 	@bash scripts/install-deps.sh perf
 	@bash scripts/perf-report.sh $(BUILD)

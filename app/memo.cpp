@@ -98,6 +98,8 @@ void TMemo::ApplyFont() {
     return static_cast<int32_t>(std::lround(fm.horizontalAdvance(s) * 64));
   });
   doc_.SetAdvances(advances_.get());
+  font_description_ = f.toString();
+  ++font_generation_;
   line_height_ = std::max(1, static_cast<int>(std::ceil(fm.height())));
   ascent_ = static_cast<int>(std::lround(fm.ascent()));
   raw_font_ = QRawFont::fromFont(f);
@@ -120,6 +122,36 @@ void TMemo::Relayout() {
 void TMemo::SetText(std::string text) {
   CheckUiThread("the text box (TMemo)");
   doc_.SetText(std::move(text));
+  preedit_.clear();
+  UpdateScrollBar();
+  verticalScrollBar()->setValue(0);
+  viewport()->update();
+  TextUpdated();
+}
+
+TMemo::TWrapSettings TMemo::WrapSettingsForThread() const {
+  // The copy must not share the box's font: Qt fonts are reentrant, not
+  // thread-safe, so the other thread builds its own on first need.
+  auto metrics = std::make_shared<std::unique_ptr<QFontMetricsF>>();
+  auto measure = [description = font_description_, metrics](char32_t cp) {
+    if (!*metrics) {
+      QFont f;
+      f.fromString(description);
+      f.setKerning(false);
+      *metrics = std::make_unique<QFontMetricsF>(f);
+    }
+    const QString s = QString::fromUcs4(&cp, 1);
+    return static_cast<int32_t>(std::lround((*metrics)->horizontalAdvance(s) * 64));
+  };
+  TWrapSettings settings;
+  settings.advances = std::make_unique<TMemoAdvances>(*advances_, std::move(measure));
+  settings.width = doc_.Layout().Width();
+  settings.font_generation = font_generation_;
+  return settings;
+}
+
+void TMemo::TakeContent(TMemoContent& content, const TWrapSettings& settings) {
+  doc_.TakeContent(content, settings.font_generation != font_generation_);
   preedit_.clear();
   UpdateScrollBar();
   verticalScrollBar()->setValue(0);

@@ -44,6 +44,21 @@ class TMemo : public QAbstractScrollArea {
     return doc_.Length();
   }
 
+  // What wrapping a text the way this box does needs, for one other thread:
+  // the box's widths, a font of that thread's own for any character not known
+  // yet, and the wrap width. Made on the UI thread.
+  struct TWrapSettings {
+    std::unique_ptr<TMemoAdvances> advances;
+    int32_t width = 64;
+    uint64_t font_generation = 0;
+  };
+  TWrapSettings WrapSettingsForThread() const;
+  // SetText with a text wrapped already (TMemoContent::Prepare with `settings`),
+  // so that the window takes even a huge text at once. Should the font or the
+  // width have changed meanwhile, the text is wrapped again here. The old text
+  // and its index come back in `content`, for the caller to free.
+  void TakeContent(TMemoContent& content, const TWrapSettings& settings);
+
   // Caret and selection, as byte offsets; the selection runs between anchor and caret.
   int64_t CaretPos() const { return doc_.Caret(); }
   int64_t AnchorPos() const { return doc_.Anchor(); }
@@ -126,6 +141,8 @@ class TMemo : public QAbstractScrollArea {
   void DrawLine(QPainter& p, int64_t line, int y) const;
 
   std::unique_ptr<TMemoAdvances> advances_;  // the font's widths, used by doc_'s layout
+  QString font_description_;                 // of the font advances_ measures
+  uint64_t font_generation_ = 0;             // counts the fonts applied
   TMemoDocument doc_;
   int line_height_ = 13;
   int ascent_ = 10;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -21,17 +22,33 @@ inline bool IsMemoSpace(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
+// A whole text with its wrap index, made ready on any thread (Prepare) and
+// taken over by a document in constant time (TakeContent).
+struct TMemoContent {
+  std::unique_ptr<TMemoText> text;
+  TMemoLayout layout;
+
+  // Takes over the string's buffer and wraps it at `width` (1/64 px) with
+  // `advances`, which the caller keeps for this thread alone while it runs.
+  static TMemoContent Prepare(std::string text, const TMemoAdvances* advances, int32_t width);
+};
+
 class TMemoDocument {
  public:
   TMemoDocument() = default;
 
   // ---- text and layout ----
-  const TMemoText& Text() const { return text_; }
+  const TMemoText& Text() const { return *text_; }
   const TMemoLayout& Layout() const { return layout_; }
-  int64_t Length() const { return text_.Length(); }
+  int64_t Length() const { return text_->Length(); }
   // Replaces the whole text, taking over the string's buffer; clears undo and
   // selection and puts the caret at the start.
   void SetText(std::string text);
+  // The same with a text wrapped already: swaps it in with its index, which
+  // keeps this document's advances; it is wrapped anew only when it was
+  // wrapped at another width or `rewrap` says the widths differ. The old text
+  // and index go back in `content`, to be freed wherever that costs nothing.
+  void TakeContent(TMemoContent& content, bool rewrap);
   // Widths come from `advances` (kept by the caller); lines wrap at `width`
   // (1/64 px). A new width, or a layout without lines, re-wraps everything.
   void SetAdvances(const TMemoAdvances* advances) { layout_.SetAdvances(advances); }
@@ -39,7 +56,7 @@ class TMemoDocument {
   // Makes the next SetWrapWidth re-wrap whatever the width (the advances changed).
   void InvalidateWrap() { layout_.SetWidth(-1); }
   // Bytes of memory held for the text and its index.
-  int64_t MemoryBytes() const { return text_.Capacity() + layout_.Starts().Bytes(); }
+  int64_t MemoryBytes() const { return text_->Capacity() + layout_.Starts().Bytes(); }
 
   // ---- positions ----
   // Moves pos back to the start of the character (and of a CR LF) it is in.
@@ -68,10 +85,10 @@ class TMemoDocument {
   int64_t SelStart() const { return std::min(caret_, anchor_); }
   int64_t SelEnd() const { return std::max(caret_, anchor_); }
   bool HasSelection() const { return caret_ != anchor_; }
-  std::string SelectedText() const { return text_.Mid(SelStart(), SelEnd() - SelStart()); }
+  std::string SelectedText() const { return text_->Mid(SelStart(), SelEnd() - SelStart()); }
   // Sets anchor and caret (each moved back onto a character boundary).
   void SetSelection(int64_t anchor, int64_t caret);
-  void SelectAll() { SetSelection(0, text_.Length()); }
+  void SelectAll() { SetSelection(0, text_->Length()); }
   // Left and Right: collapse a selection to its side, else one character (or
   // word) over; with `extend` the anchor stays.
   void MoveLeft(bool word, bool extend);
@@ -111,8 +128,9 @@ class TMemoDocument {
   void Edit(int64_t pos, int64_t count, std::string_view insert, TMemoEditKind kind);
   void ApplyRaw(int64_t pos, int64_t count, std::string_view insert);
   void MoveCaret(int64_t pos, bool extend);
+  void ResetState();
 
-  TMemoText text_;
+  std::unique_ptr<TMemoText> text_ = std::make_unique<TMemoText>();
   TMemoLayout layout_;
   TMemoUndo undo_;
   int64_t caret_ = 0;

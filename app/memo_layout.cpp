@@ -96,6 +96,12 @@ TMemoAdvances::TMemoAdvances(TMeasure measure) : measure_(std::move(measure)) {
   tab_stop_ = std::max(64, 8 * std::max(0, measure_(U'x')));
 }
 
+TMemoAdvances::TMemoAdvances(const TMemoAdvances& known, TMeasure measure)
+    : measure_(std::move(measure)),
+      fast_(known.fast_),
+      tab_stop_(known.tab_stop_),
+      cache_(known.cache_) {}
+
 int32_t TMemoAdvances::Of(char32_t cp) const {
   if (cp < 0x80 && fast_[cp] >= 0) return fast_[cp];
   auto it = cache_.find(cp);

@@ -45,6 +45,9 @@ class TMemoAdvances {
   using TMeasure = std::function<int32_t(char32_t)>;
   TMemoAdvances();
   explicit TMemoAdvances(TMeasure measure);
+  // The widths known to `known`, measuring any other character with `measure`:
+  // a copy for another thread, which must not share the original's measure.
+  TMemoAdvances(const TMemoAdvances& known, TMeasure measure);
 
   int32_t Of(char32_t cp) const;
   // Advance of a byte that is a plain one-byte character; -1 for space, tab, CR, LF
@@ -71,6 +74,7 @@ class TMemoLayout {
 
   // The advances must outlive the layout.
   void SetAdvances(const TMemoAdvances* advances) { advances_ = advances; }
+  const TMemoAdvances* Advances() const { return advances_; }
   // Width available to text in 1/64 pixel; at least one character goes on every line.
   void SetWidth(int32_t width) { width_ = width; }
   int32_t Width() const { return width_; }

@@ -11,7 +11,7 @@ class QObject;
 namespace qv {
 
 bool PerfTraceOn();
-// Records `what` with the time now (UI thread only).
+// Records `what` with the time now (from any thread: each mark is one write).
 void PerfMark(const QString& what);
 // Ticks a 1 ms timer owned by `parent` on the UI thread and records every gap
 // between ticks over 8 ms as "stall <ms>". Does nothing when the trace is off.

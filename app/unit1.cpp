@@ -240,18 +240,32 @@ void TForm1::RzToolButton4Click() { close(); }
 // Runs on the worker thread; everything that touches the window is handed to
 // the UI thread. A failure skips to the final status text, which names it.
 void TForm1::IdThreadComponent1Run(TIdThreadComponent& sender) {
+  PerfMark(QStringLiteral("to-hex worker started"));
   std::string failure;
   bool failed = false;
   try {
     auto picture = std::make_unique<TJPEGImage>();
     RunOnUiThread([this] { StatusBar1->SetPanelText(QString::fromUtf8("正在转换请等待....")); });
-    RunOnUiThread([this, &picture] { picture->AssignFrom(&Image1->Picture()); });
+    TMemo::TWrapSettings wrap;
+    RunOnUiThread([this, &picture, &wrap] {
+      picture->AssignFrom(&Image1->Picture());
+      wrap = Memo1->WrapSettingsForThread();
+      PerfMark(QStringLiteral("to-hex picture taken"));
+    });
     std::string text;
     JPEGToHex(*picture, text);
-    RunOnUiThread([this, &text] {
-      Memo1->SetText(std::move(text));
+    PerfMark(QStringLiteral("to-hex encoded"));
+    // The text box's index of a text of millions of characters is built here,
+    // not on the UI thread, which then only swaps the text in.
+    TMemoContent content = TMemoContent::Prepare(std::move(text), wrap.advances.get(), wrap.width);
+    PerfMark(QStringLiteral("to-hex text wrapped"));
+    RunOnUiThread([this, &content, &wrap] {
+      PerfMark(QStringLiteral("to-hex text handed over"));
+      Memo1->TakeContent(content, wrap);
       PerfMark(QStringLiteral("to-hex text set"));
     });
+    // The text it replaced is freed here too.
+    content = TMemoContent();
   } catch (const Exception& error) {
     // A failed run still ends with a status text: the user must be able to tell
     // failure from slow work.

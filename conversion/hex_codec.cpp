@@ -1,6 +1,7 @@
 // The hex codec's entry points: the plain table-driven code, the choice of
 // path at run time, and the calls into the vector kernels where the build has
-// them (QUORVANE_HEX_X86: conversion/simd/hex_codec_x86.cpp).
+// them (QUORVANE_HEX_X86: conversion/simd/hex_codec_x86.cpp, and the AVX-512
+// ones in conversion/simd/hex_codec_avx512.cpp).
 #include "conversion/hex_codec.h"
 
 #include <array>
@@ -56,6 +57,11 @@ bool HexPathSupported(THexPath path) {
     case THexPath::SSE2: return __builtin_cpu_supports("sse2");
     case THexPath::SSSE3: return __builtin_cpu_supports("ssse3");
     case THexPath::AVX2: return __builtin_cpu_supports("avx2");
+    // libgcc reports AVX-512 only where the system saves the registers too.
+    case THexPath::AVX512BW:
+      return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+    case THexPath::AVX512VBMI:
+      return HexPathSupported(THexPath::AVX512BW) && __builtin_cpu_supports("avx512vbmi");
 #else
     default: return false;
 #endif
@@ -63,25 +69,51 @@ bool HexPathSupported(THexPath path) {
   return false;
 }
 
-void BytesToHexTextWith(THexPath path, const uint8_t* bytes, char* text, int32_t count) {
+namespace {
+
+// `count` bytes and their 2*count characters pass through the cache.
+bool Streams(THexStores stores, int32_t count) {
+  return stores == THexStores::Streaming ||
+         (stores == THexStores::Auto && 3 * int64_t{count} >= kHexStreamingBytes);
+}
+
+}  // namespace
+
+void BytesToHexTextWith(THexPath path, const uint8_t* bytes, char* text, int32_t count,
+                        THexStores stores) {
   if (count <= 0) return;
+#ifdef QUORVANE_HEX_X86
+  const bool stream = Streams(stores, count);
+#endif
   switch (path) {
 #ifdef QUORVANE_HEX_X86
     case THexPath::SSE2: hex_x86::EncodeSse2(bytes, text, count); return;
     case THexPath::SSSE3: hex_x86::EncodeSsse3(bytes, text, count); return;
-    case THexPath::AVX2: hex_x86::EncodeAvx2(bytes, text, count); return;
+    case THexPath::AVX2: hex_x86::EncodeAvx2(bytes, text, count, stream); return;
+    case THexPath::AVX512BW: hex_x86::EncodeAvx512Bw(bytes, text, count, stream); return;
+    case THexPath::AVX512VBMI: hex_x86::EncodeAvx512Vbmi(bytes, text, count, stream); return;
+#else
+    (void)stores;
 #endif
     default: BytesToHexTextPlain(bytes, text, count); return;
   }
 }
 
-int32_t HexTextToBytesWith(THexPath path, const char* text, uint8_t* bytes, int32_t count) {
+int32_t HexTextToBytesWith(THexPath path, const char* text, uint8_t* bytes, int32_t count,
+                           THexStores stores) {
   if (count <= 0) return 0;
+#ifdef QUORVANE_HEX_X86
+  const bool stream = Streams(stores, count);
+#endif
   switch (path) {
 #ifdef QUORVANE_HEX_X86
     case THexPath::SSE2: return hex_x86::DecodeSse2(text, bytes, count);
     case THexPath::SSSE3: return hex_x86::DecodeSsse3(text, bytes, count);
-    case THexPath::AVX2: return hex_x86::DecodeAvx2(text, bytes, count);
+    case THexPath::AVX2: return hex_x86::DecodeAvx2(text, bytes, count, stream);
+    case THexPath::AVX512BW: return hex_x86::DecodeAvx512Bw(text, bytes, count, stream);
+    case THexPath::AVX512VBMI: return hex_x86::DecodeAvx512Vbmi(text, bytes, count, stream);
+#else
+    (void)stores;
 #endif
     default: return HexTextToBytesPlain(text, bytes, count);
   }
@@ -89,7 +121,8 @@ int32_t HexTextToBytesWith(THexPath path, const char* text, uint8_t* bytes, int3
 
 THexPath BestHexPath() {
   static const THexPath best = [] {
-    for (THexPath path : {THexPath::AVX2, THexPath::SSSE3, THexPath::SSE2}) {
+    for (THexPath path : {THexPath::AVX512VBMI, THexPath::AVX512BW, THexPath::AVX2, THexPath::SSSE3,
+                          THexPath::SSE2}) {
       if (HexPathSupported(path)) return path;
     }
     return THexPath::Plain;

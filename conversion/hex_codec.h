@@ -22,10 +22,24 @@ void BytesToHexTextPlain(const uint8_t* bytes, char* text, int32_t count);
 int32_t HexTextToBytesPlain(const char* text, uint8_t* bytes, int32_t count);
 
 // Which instruction-set path the dispatcher uses; tests force each in turn.
-enum class THexPath { Plain, SSE2, SSSE3, AVX2 };
+// AVX512VBMI is the AVX512BW path with byte permutes where they save work.
+enum class THexPath { Plain, SSE2, SSSE3, AVX2, AVX512BW, AVX512VBMI };
 THexPath BestHexPath();
 bool HexPathSupported(THexPath path);
-void BytesToHexTextWith(THexPath path, const uint8_t* bytes, char* text, int32_t count);
-int32_t HexTextToBytesWith(THexPath path, const char* text, uint8_t* bytes, int32_t count);
+
+// How the AVX2 and AVX-512 paths write their output. Streaming (non-temporal)
+// stores bypass the cache: where input and output together overflow it, the
+// output would only evict itself, and each of its lines would first be read
+// in for nothing. Below that, cached stores leave the result where its reader
+// (the text box, the JPEG decoder) finds it next. Auto streams once the bytes
+// read and written reach kHexStreamingBytes, half the last-level cache of a
+// typical x86 server (shared with other work). Either way the result is the same.
+enum class THexStores { Auto, Cached, Streaming };
+inline constexpr int64_t kHexStreamingBytes = int64_t{16} << 20;
+
+void BytesToHexTextWith(THexPath path, const uint8_t* bytes, char* text, int32_t count,
+                        THexStores stores = THexStores::Auto);
+int32_t HexTextToBytesWith(THexPath path, const char* text, uint8_t* bytes, int32_t count,
+                           THexStores stores = THexStores::Auto);
 
 }  // namespace qv

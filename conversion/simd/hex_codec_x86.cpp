@@ -67,7 +67,10 @@ __attribute__((target("ssse3"))) void EncodeSsse3(const uint8_t* bytes, char* te
   BytesToHexTextPlain(bytes + i, text + 2 * i, count - i);
 }
 
-__attribute__((target("avx2"))) void EncodeAvx2(const uint8_t* bytes, char* text, int32_t count) {
+namespace {
+
+template <bool kStream>
+__attribute__((target("avx2"))) void EncodeAvx2Blocks(const uint8_t* bytes, char* text, int32_t count) {
   const __m256i digits = _mm256_setr_epi8('0', '1', '2', '3', '4', '5', '6', '7', '8', '9', 'A',
                                           'B', 'C', 'D', 'E', 'F', '0', '1', '2', '3', '4', '5',
                                           '6', '7', '8', '9', 'A', 'B', 'C', 'D', 'E', 'F');
@@ -80,11 +83,33 @@ __attribute__((target("avx2"))) void EncodeAvx2(const uint8_t* bytes, char* text
     // unpack works per 128-bit lane: [0-7|16-23] and [8-15|24-31].
     const __m256i a = _mm256_unpacklo_epi8(hi, lo);
     const __m256i b = _mm256_unpackhi_epi8(hi, lo);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(text + 2 * i), _mm256_permute2x128_si256(a, b, 0x20));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(text + 2 * i + 32),
-                        _mm256_permute2x128_si256(a, b, 0x31));
+    __m256i* out = reinterpret_cast<__m256i*>(text + 2 * i);
+    if constexpr (kStream) {
+      _mm256_stream_si256(out, _mm256_permute2x128_si256(a, b, 0x20));
+      _mm256_stream_si256(out + 1, _mm256_permute2x128_si256(a, b, 0x31));
+    } else {
+      _mm256_storeu_si256(out, _mm256_permute2x128_si256(a, b, 0x20));
+      _mm256_storeu_si256(out + 1, _mm256_permute2x128_si256(a, b, 0x31));
+    }
   }
   EncodeSsse3(bytes + i, text + 2 * i, count - i);
+}
+
+}  // namespace
+
+__attribute__((target("avx2"))) void EncodeAvx2(const uint8_t* bytes, char* text, int32_t count,
+                                                bool stream) {
+  // Streaming stores need 32-byte aligned text, which pairs reach from an even
+  // start; 64 lets each step fill a whole cache line.
+  if (!stream || (reinterpret_cast<uintptr_t>(text) & 1) != 0) {
+    EncodeAvx2Blocks<false>(bytes, text, count);
+    return;
+  }
+  int32_t head = static_cast<int32_t>(((64 - (reinterpret_cast<uintptr_t>(text) & 63)) & 63) / 2);
+  if (head > count) head = count;
+  EncodeSsse3(bytes, text, head);
+  EncodeAvx2Blocks<true>(bytes + head, text + 2 * head, count - head);
+  _mm_sfence();
 }
 
 // ---- decoding ----
@@ -175,6 +200,7 @@ __attribute__((target("avx2"))) inline __m256i DigitValuesAvx2(__m256i c, __m256
   return _mm256_add_epi8(low, _mm256_shuffle_epi8(letter_bias, high));
 }
 
+template <bool kStream>
 __attribute__((target("avx2"))) QV_NO_ASAN inline int32_t DecodeAvx2Blocks(const char* text, uint8_t* bytes,
                                                                            int32_t count) {
   int32_t done = 0;
@@ -199,8 +225,13 @@ __attribute__((target("avx2"))) QV_NO_ASAN inline int32_t DecodeAvx2Blocks(const
     const __m256i b = _mm256_packus_epi16(_mm256_maddubs_epi16(v2, weights), _mm256_maddubs_epi16(v3, weights));
     // packus interleaves the 128-bit lanes: restore byte order.
     __m256i* out = reinterpret_cast<__m256i*>(bytes + done);
-    _mm256_storeu_si256(out, _mm256_permute4x64_epi64(a, 0xD8));
-    _mm256_storeu_si256(out + 1, _mm256_permute4x64_epi64(b, 0xD8));
+    if constexpr (kStream) {
+      _mm256_stream_si256(out, _mm256_permute4x64_epi64(a, 0xD8));
+      _mm256_stream_si256(out + 1, _mm256_permute4x64_epi64(b, 0xD8));
+    } else {
+      _mm256_storeu_si256(out, _mm256_permute4x64_epi64(a, 0xD8));
+      _mm256_storeu_si256(out + 1, _mm256_permute4x64_epi64(b, 0xD8));
+    }
     done += 64;
   }
   return done;
@@ -209,17 +240,26 @@ __attribute__((target("avx2"))) QV_NO_ASAN inline int32_t DecodeAvx2Blocks(const
 }  // namespace
 
 __attribute__((target("avx2"))) QV_NO_ASAN int32_t DecodeAvx2(const char* text, uint8_t* bytes,
-                                                             int32_t count) {
+                                                             int32_t count, bool stream) {
   if (count <= 0) return 0;
   int32_t done = 0;
-  // Loads that start on a 32-byte boundary never split a cache line; pairs
-  // get there when the text starts on an even address.
-  if ((reinterpret_cast<uintptr_t>(text) & 1) == 0 && count >= 256) {
-    const int32_t head = static_cast<int32_t>(((32 - (reinterpret_cast<uintptr_t>(text) & 31)) & 31) / 2);
+  if (stream && count >= 256) {
+    // Streaming stores want the bytes 32-byte aligned; 64 lets each step fill a whole cache line.
+    const int32_t head = static_cast<int32_t>((64 - (reinterpret_cast<uintptr_t>(bytes) & 63)) & 63);
     done = HexTextToBytesPlain(text, bytes, head);
     if (done < head) return done;
+    done += DecodeAvx2Blocks<true>(text + 2 * done, bytes + done, count - done);
+    _mm_sfence();
+  } else {
+    // Loads that start on a 32-byte boundary never split a cache line; pairs
+    // get there when the text starts on an even address.
+    if ((reinterpret_cast<uintptr_t>(text) & 1) == 0 && count >= 256) {
+      const int32_t head = static_cast<int32_t>(((32 - (reinterpret_cast<uintptr_t>(text) & 31)) & 31) / 2);
+      done = HexTextToBytesPlain(text, bytes, head);
+      if (done < head) return done;
+    }
+    done += DecodeAvx2Blocks<false>(text + 2 * done, bytes + done, count - done);
   }
-  done += DecodeAvx2Blocks(text + 2 * done, bytes + done, count - done);
   return done + DecodeSsse3(text + 2 * done, bytes + done, count - done);
 }
 

@@ -4,10 +4,14 @@
 # final status text painted, click on hex-to-picture to the picture painted,
 # the longest UI-thread stall in each, and the peak memory of each.
 # Times come from the program's own trace (QUORVANE_PERF_TRACE), not from polling.
+# Picture to hex is also broken into its steps, and set against what the
+# machine needs at least for it, measured beside it (perf_memory_floor: 2N
+# bytes of fresh memory made resident and written, N bytes read).
 # Usage: QUORVANE=build/bin/quorvane window_flow.sh OUT.jsonl [MB...]
 out=$1
 shift
 sizes=("${@:-1 10 40}")
+FLOOR=${FLOOR:-$(dirname "$QUORVANE")/../bench/perf_memory_floor}
 # shellcheck source=../../tests/e2e/lib.sh
 source "$(dirname "$0")/../../tests/e2e/lib.sh"
 E2E_TIMEOUT=120
@@ -48,6 +52,17 @@ for mb in ${sizes[*]}; do
   text1=$(trace_after "$line" "to-hex text set")
   stall1=$(awk -v from="$line" -v a="$click1" -v b="$done1" \
     'NR >= from && $2 == "stall" && $1 >= a && $1 - $3 <= b && $3 > m { m = $3 } END { print m + 0 }' "$TRACE")
+  # Each step's end in ms after the click, in trace order; the text box's
+  # paint counts once it holds the new text.
+  steps1=$(awk -v from="$line" -v a="$click1" '
+    NR < from { next }
+    { what = $0; sub(/^[^ ]* /, "", what) }
+    what ~ /^to-hex (worker started|picture taken|encoded|text wrapped|text handed over|text set)$/ ||
+    what ~ /^painted status / || (what == "painted Memo1" && set) {
+      if (what == "to-hex text set") set = 1
+      if (!(what in seen)) { seen[what] = 1; printf "%s\"%s\": %.1f", n++ ? ", " : "", what, $1 - a }
+      if (what ~ /图片转换完成/) exit
+    }' "$TRACE")
 
   # Hex to picture.
   line=$(($(wc -l <"$TRACE") + 1))
@@ -65,9 +80,12 @@ for mb in ${sizes[*]}; do
   kill "$APP_PID" 2>/dev/null || true
   wait "$APP_PID" 2>/dev/null || true
   APP_PID=""
-  printf '{"mb": %s, "bytes": %s, "width": %s, "height": %s, "to_hex_ms": %s, "to_hex_text_set_ms": %s, "to_hex_stall_ms": %s, "to_hex_peak_extra_kb": %s, "to_picture_ms": %s, "to_picture_stall_ms": %s, "to_picture_peak_extra_kb": %s}\n' \
+  floor="{}"
+  [ -x "$FLOOR" ] && floor=$("$FLOOR" "$bytes")
+  printf '{"mb": %s, "bytes": %s, "width": %s, "height": %s, "to_hex_ms": %s, "to_hex_text_set_ms": %s, "to_hex_stall_ms": %s, "to_hex_peak_extra_kb": %s, "to_picture_ms": %s, "to_picture_stall_ms": %s, "to_picture_peak_extra_kb": %s, "to_hex_steps_ms": {%s}, "memory_floor": %s, "load": "%s"}\n' \
     "$mb" "$bytes" "$side" "$side" \
     "$(awk -v a="$click1" -v b="$done1" 'BEGIN { printf "%.1f", b - a }')" \
     "$(awk -v a="$click1" -v b="$text1" 'BEGIN { printf "%.1f", b - a }')" "$stall1" $((hwm1 - rss0)) \
-    "$(awk -v a="$click2" -v b="$drawn2" 'BEGIN { printf "%.1f", b - a }')" "$stall2" $((hwm2 - rss1)) | tee -a "$out"
+    "$(awk -v a="$click2" -v b="$drawn2" 'BEGIN { printf "%.1f", b - a }')" "$stall2" $((hwm2 - rss1)) \
+    "$steps1" "$floor" "$(cut -d' ' -f1-3 /proc/loadavg)" | tee -a "$out"
 done

@@ -20,7 +20,7 @@ std::vector<uint8_t> RandomBytes(size_t n) {
 }
 
 void Sizes(benchmark::internal::Benchmark* b) {
-  for (int64_t n : {1024, 65536, 16777216, 268435456}) b->Arg(n);
+  for (int64_t n : {1024, 65536, 1048576, 16777216, 268435456}) b->Arg(n);
   b->Unit(benchmark::kMicrosecond);
 }
 
@@ -39,6 +39,10 @@ BENCHMARK(Memcpy)->Apply(Sizes);
 
 template <qv::THexPath kPath>
 void HexEncode(benchmark::State& state) {
+  if (!qv::HexPathSupported(kPath)) {
+    state.SkipWithError("this processor lacks the path");
+    return;
+  }
   const size_t n = static_cast<size_t>(state.range(0));
   const auto bytes = RandomBytes(n);
   std::vector<char> text(2 * n);
@@ -53,6 +57,10 @@ void HexEncode(benchmark::State& state) {
 
 template <qv::THexPath kPath>
 void HexDecode(benchmark::State& state) {
+  if (!qv::HexPathSupported(kPath)) {
+    state.SkipWithError("this processor lacks the path");
+    return;
+  }
   const size_t n = static_cast<size_t>(state.range(0));
   const auto bytes = RandomBytes(n);
   std::vector<char> text(2 * n + 1, 0);
@@ -67,9 +75,13 @@ void HexDecode(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(2 * n));
 }
 
+BENCHMARK_TEMPLATE(HexEncode, qv::THexPath::AVX512VBMI)->Name("HexEncode/AVX512VBMI")->Apply(Sizes);
+BENCHMARK_TEMPLATE(HexEncode, qv::THexPath::AVX512BW)->Name("HexEncode/AVX512BW")->Apply(Sizes);
 BENCHMARK_TEMPLATE(HexEncode, qv::THexPath::AVX2)->Name("HexEncode/AVX2")->Apply(Sizes);
 BENCHMARK_TEMPLATE(HexEncode, qv::THexPath::SSSE3)->Name("HexEncode/SSSE3")->Apply(Sizes);
 BENCHMARK_TEMPLATE(HexEncode, qv::THexPath::Plain)->Name("HexEncode/Plain")->Apply(Sizes);
+BENCHMARK_TEMPLATE(HexDecode, qv::THexPath::AVX512VBMI)->Name("HexDecode/AVX512VBMI")->Apply(Sizes);
+BENCHMARK_TEMPLATE(HexDecode, qv::THexPath::AVX512BW)->Name("HexDecode/AVX512BW")->Apply(Sizes);
 BENCHMARK_TEMPLATE(HexDecode, qv::THexPath::AVX2)->Name("HexDecode/AVX2")->Apply(Sizes);
 BENCHMARK_TEMPLATE(HexDecode, qv::THexPath::SSSE3)->Name("HexDecode/SSSE3")->Apply(Sizes);
 BENCHMARK_TEMPLATE(HexDecode, qv::THexPath::Plain)->Name("HexDecode/Plain")->Apply(Sizes);

@@ -225,5 +225,42 @@ TEST(MemoDocument, EditingAndUndo) {
   }
 }
 
+// A text prepared elsewhere and taken in wraps as SetText wraps it: as
+// prepared when the width and the widths match, wrapped again when the width
+// differs or the caller says the widths changed (here: prepared with widths
+// half as large). Undo, caret and selection start afresh.
+TEST(MemoDocument, TakenContentWrapsAsSetText) {
+  const std::string texts[] = {
+      std::string(2000, 'F'), "one two three four five six seven eight nine ten",
+      "\xE4\xB8\xAD\xE6\x96\x87\xE4\xB8\xAD\xE6\x96\x87 a\tb\r\nc\rd\n", ""};
+  const TMemoAdvances narrow([](char32_t cp) { return HandAdvance(cp) / 2; });
+  const struct {
+    int prepared_px;
+    bool narrow_widths;
+    bool rewrap;
+  } cases[] = {{100, false, false}, {60, false, false}, {100, true, true}};
+  for (const std::string& text : texts) {
+    for (const auto& c : cases) {
+      const TDoc reference(text, 100);
+      TDoc d("old text", 100);
+      d.doc.ReplaceSelection("x");
+      const TMemoAdvances own(d.advances_, HandAdvance);
+      TMemoContent content =
+          TMemoContent::Prepare(text, c.narrow_widths ? &narrow : &own, c.prepared_px * 64);
+      d.doc.TakeContent(content, c.rewrap);
+      const TLineStarts& got = d.doc.Layout().Starts();
+      const TLineStarts& want = reference.doc.Layout().Starts();
+      ASSERT_EQ(got.Size(), want.Size()) << text << " " << c.prepared_px;
+      for (int64_t i = 0; i < got.Size(); ++i) ASSERT_EQ(got[i], want[i]) << text << " line " << i;
+      EXPECT_EQ(d.doc.Text().Str(), text);
+      EXPECT_EQ(d.doc.Layout().Advances(), &d.advances_);
+      EXPECT_FALSE(d.doc.CanUndo());
+      EXPECT_EQ(d.doc.Caret(), 0);
+      EXPECT_FALSE(d.doc.HasSelection());
+      EXPECT_EQ(content.text->Str(), "xold text");
+    }
+  }
+}
+
 }  // namespace
 }  // namespace qv

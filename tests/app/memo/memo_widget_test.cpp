@@ -17,6 +17,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <thread>
 
 #include "app/memo.h"
 
@@ -451,6 +452,62 @@ TEST_F(MemoWidget, EditsWithTheRealFontMatchAFullWrap) {
       ASSERT_EQ(memo_->Layout().LineStart(i), fresh.Layout().LineStart(i)) << step;
     }
   }
+}
+
+void ExpectSameLayout(const TMemo& a, const TMemo& b) {
+  ASSERT_EQ(a.Layout().LineCount(), b.Layout().LineCount());
+  for (int64_t i = 0; i < a.Layout().LineCount(); ++i)
+    ASSERT_EQ(a.Layout().LineStart(i), b.Layout().LineStart(i)) << i;
+}
+
+// A text wrapped on another thread with the box's settings (characters the box
+// has not measured yet included), then taken in: the same text, lines and
+// state as SetText, the buffer not copied, and the old text handed back.
+TEST_F(MemoWidget, TextWrappedOnAnotherThreadIsTakenAsSetTextWouldSetIt) {
+  std::string text;
+  for (int i = 0; i < 20000; ++i) text += "0123456789ABCDEF"[(i * 7) & 15];
+  text += " \xE4\xB8\xAD\xE6\x96\x87\tword\r\nnext \xF0\x9F\x98\x80 line";  // 中文, a tab, an emoji
+  memo_->ReplaceSelection("typed");
+  TMemo reference(window_.get());
+  reference.setGeometry(memo_->geometry());
+  reference.show();
+  QApplication::processEvents();
+  reference.SetText(text);
+
+  TMemo::TWrapSettings settings = memo_->WrapSettingsForThread();
+  TMemoContent content;
+  const char* bytes = text.data();
+  std::thread worker([&] {
+    content = TMemoContent::Prepare(std::move(text), settings.advances.get(), settings.width);
+  });
+  worker.join();
+  memo_->TakeContent(content, settings);
+
+  EXPECT_EQ(memo_->Text(), reference.Text());
+  EXPECT_EQ(memo_->Model().Run(0).data(), bytes);
+  ExpectSameLayout(*memo_, reference);
+  EXPECT_FALSE(memo_->CanUndo());
+  EXPECT_EQ(memo_->CaretPos(), 0);
+  EXPECT_EQ(memo_->TopLine(), 0);
+  ASSERT_NE(content.text, nullptr);
+  EXPECT_EQ(content.text->Str(), "\r\ntyped");
+}
+
+// The box changed its width after the settings were taken: the text is
+// wrapped again for the width it has now.
+TEST_F(MemoWidget, TextWrappedForAnOldWidthIsWrappedAgain) {
+  const std::string text(5000, 'A');
+  TMemo::TWrapSettings settings = memo_->WrapSettingsForThread();
+  TMemoContent content = TMemoContent::Prepare(text, settings.advances.get(), settings.width);
+  memo_->setGeometry(8, 8, 150, 311);
+  QApplication::processEvents();
+  memo_->TakeContent(content, settings);
+  TMemo reference(window_.get());
+  reference.setGeometry(memo_->geometry());
+  reference.show();
+  QApplication::processEvents();
+  reference.SetText(text);
+  ExpectSameLayout(*memo_, reference);
 }
 
 }  // namespace

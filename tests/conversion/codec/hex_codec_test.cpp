@@ -4,7 +4,9 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -12,13 +14,8 @@
 namespace qv {
 namespace {
 
-std::vector<THexPath> SupportedPaths() {
-  std::vector<THexPath> paths;
-  for (THexPath p : {THexPath::Plain, THexPath::SSE2, THexPath::SSSE3, THexPath::AVX2}) {
-    if (HexPathSupported(p)) paths.push_back(p);
-  }
-  return paths;
-}
+const THexPath kAllPaths[] = {THexPath::Plain,    THexPath::SSE2,      THexPath::SSSE3,
+                               THexPath::AVX2,     THexPath::AVX512BW, THexPath::AVX512VBMI};
 
 std::string PathName(THexPath p) {
   switch (p) {
@@ -26,15 +23,30 @@ std::string PathName(THexPath p) {
     case THexPath::SSE2: return "SSE2";
     case THexPath::SSSE3: return "SSSE3";
     case THexPath::AVX2: return "AVX2";
+    case THexPath::AVX512BW: return "AVX512BW";
+    case THexPath::AVX512VBMI: return "AVX512VBMI";
   }
   return "?";
 }
 
-class HexCodec : public testing::TestWithParam<THexPath> {
+// Every path, with cached and with streaming stores; small sizes stream too,
+// so the aligned head, the streamed middle and the tail all run here.
+class HexCodec : public testing::TestWithParam<std::tuple<THexPath, THexStores>> {
  protected:
+  void SetUp() override {
+    if (!HexPathSupported(Path())) GTEST_SKIP() << "this processor lacks " << PathName(Path());
+  }
+  THexPath Path() const { return std::get<0>(GetParam()); }
+  THexStores Stores() const { return std::get<1>(GetParam()); }
+  void EncodeWith(const uint8_t* bytes, char* text, int32_t n) {
+    BytesToHexTextWith(Path(), bytes, text, n, Stores());
+  }
+  int32_t DecodeWith(const char* text, uint8_t* bytes, int32_t n) {
+    return HexTextToBytesWith(Path(), text, bytes, n, Stores());
+  }
   std::string Encode(const std::vector<uint8_t>& bytes) {
     std::string text(bytes.size() * 2 + 8, '#');
-    BytesToHexTextWith(GetParam(), bytes.data(), text.data(), static_cast<int32_t>(bytes.size()));
+    EncodeWith(bytes.data(), text.data(), static_cast<int32_t>(bytes.size()));
     EXPECT_EQ(text.substr(bytes.size() * 2), "########") << "wrote past 2N";
     text.resize(bytes.size() * 2);
     return text;
@@ -42,9 +54,28 @@ class HexCodec : public testing::TestWithParam<THexPath> {
   // Decodes `text` wanting n bytes into a buffer pre-filled with 0xEE.
   std::pair<int32_t, std::vector<uint8_t>> Decode(const std::string& text, int32_t n) {
     std::vector<uint8_t> out(static_cast<size_t>(std::max(n, 0)) + 4, 0xEE);
-    const int32_t got = HexTextToBytesWith(GetParam(), text.c_str(), out.data(), n);
+    const int32_t got = DecodeWith(text.c_str(), out.data(), n);
     return {got, out};
   }
+};
+
+// Three pages, the last unreadable: an area placed to end at `End()` is
+// followed by a page that faults when touched.
+class GuardedArea {
+ public:
+  GuardedArea() {
+    area_ = static_cast<char*>(
+        mmap(nullptr, 3 * page_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    EXPECT_NE(area_, MAP_FAILED);
+    EXPECT_EQ(mprotect(area_ + 2 * page_, page_, PROT_NONE), 0);
+  }
+  ~GuardedArea() { munmap(area_, 3 * page_); }
+  char* End() const { return area_ + 2 * page_; }
+  size_t Readable() const { return 2 * page_; }
+
+ private:
+  const size_t page_ = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+  char* area_ = nullptr;
 };
 
 TEST_P(HexCodec, EncodesUpperCasePairs) {
@@ -63,11 +94,11 @@ TEST_P(HexCodec, NonPositiveCountsDoNothing) {
   char text[4] = {'x', 'x', 'x', 'x'};
   const uint8_t bytes[2] = {1, 2};
   for (int32_t n : {0, -1, INT32_MIN}) {
-    BytesToHexTextWith(GetParam(), bytes, text, n);
+    EncodeWith(bytes, text, n);
     EXPECT_EQ(std::string(text, 4), "xxxx");
     uint8_t out = 0xEE;
     // A null text proves that nothing is read.
-    EXPECT_EQ(HexTextToBytesWith(GetParam(), nullptr, &out, n), 0);
+    EXPECT_EQ(DecodeWith(nullptr, &out, n), 0);
     EXPECT_EQ(out, 0xEE);
   }
 }
@@ -124,25 +155,39 @@ TEST_P(HexCodec, MatchesPlainReferenceOnRandomDataAndRoundTrips) {
   }
 }
 
+// Every stopping character at every place, at several alignments, and with
+// the text placed so that a page boundary falls inside it (where a vector
+// block is read in two steps) as well as wherever the heap puts it.
 TEST_P(HexCodec, StopsExactlyWhereThePlainCodeStops) {
   std::mt19937 rng(7);
   const char bad[] = {' ', '\n', '\r', ':', '@', 'G', '`', 'g', '\0', '\x80', '\xFF', '/'};
+  GuardedArea guarded;
+  char* const boundary = guarded.End() - guarded.Readable() / 2;  // between the two readable pages
   for (int32_t n : {16, 33, 64, 100, 200}) {
     std::vector<uint8_t> bytes(n);
     for (auto& b : bytes) b = static_cast<uint8_t>(rng());
     std::string text(2 * n, 0);
     BytesToHexTextPlain(bytes.data(), text.data(), n);
-    // Several alignments of the text start as well.
-    for (size_t shift = 0; shift < 4; ++shift) {
+    // Heap strings after 0..3 filler characters, or starting 1, 37 or 2n - 61
+    // characters before the page boundary.
+    const int32_t before_boundary[] = {-1, -1, -1, -1, 1, 37, std::max(1, 2 * n - 61)};
+    for (size_t place = 0; place < std::size(before_boundary); ++place) {
+      const size_t shift = place < 4 ? place : 0;
       for (int32_t at = 0; at < 2 * n; ++at) {
         std::string broken = std::string(shift, '#') + text;
         broken[shift + at] = bad[(at + shift) % sizeof bad];
+        const char* source = broken.c_str() + shift;
+        if (before_boundary[place] > 0) {
+          char* moved = boundary - before_boundary[place];
+          std::memcpy(moved, source, 2 * n);
+          source = moved;
+        }
         std::vector<uint8_t> expected(n + 4, 0xEE), actual(n + 4, 0xEE);
-        const int32_t want = HexTextToBytesPlain(broken.c_str() + shift, expected.data(), n);
-        const int32_t got = HexTextToBytesWith(GetParam(), broken.c_str() + shift, actual.data(), n);
-        ASSERT_EQ(got, at / 2) << "n=" << n << " at=" << at;
+        const int32_t want = HexTextToBytesPlain(source, expected.data(), n);
+        const int32_t got = DecodeWith(source, actual.data(), n);
+        ASSERT_EQ(got, at / 2) << "n=" << n << " at=" << at << " place=" << place;
         ASSERT_EQ(got, want);
-        ASSERT_EQ(expected, actual) << "n=" << n << " at=" << at;
+        ASSERT_EQ(expected, actual) << "n=" << n << " at=" << at << " place=" << place;
       }
     }
   }
@@ -151,12 +196,9 @@ TEST_P(HexCodec, StopsExactlyWhereThePlainCodeStops) {
 // The text ends exactly at a page boundary, followed by a page that cannot be
 // read: decoding must stop on the terminator without touching that page.
 TEST_P(HexCodec, ReadsNothingPastTheStop) {
+  GuardedArea guarded;
   const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
-  char* area = static_cast<char*>(
-      mmap(nullptr, 3 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
-  ASSERT_NE(area, MAP_FAILED);
-  ASSERT_EQ(mprotect(area + 2 * page, page, PROT_NONE), 0);
-  char* end = area + 2 * page;
+  char* end = guarded.End();
   std::vector<uint8_t> out(4 * page, 0);
   for (size_t pairs : {size_t{0}, size_t{1}, size_t{7}, size_t{16}, size_t{31}, size_t{32}, size_t{500}}) {
     for (size_t tail : {size_t{0}, size_t{1}}) {
@@ -165,20 +207,78 @@ TEST_P(HexCodec, ReadsNothingPastTheStop) {
       char* text = end - length;
       std::memset(text, 'A', length - 1);
       text[length - 1] = '\0';
-      const int32_t got = HexTextToBytesWith(GetParam(), text, out.data(), 1 << 20);
+      const int32_t got = DecodeWith(text, out.data(), 1 << 20);
       EXPECT_EQ(got, static_cast<int32_t>(pairs)) << pairs << "+" << tail;
     }
     // Exactly 2N readable characters with no terminator at all.
     char* text = end - 2 * pairs;
     std::memset(text, 'b', 2 * pairs);
-    EXPECT_EQ(HexTextToBytesWith(GetParam(), text, out.data(), static_cast<int32_t>(pairs)),
-              static_cast<int32_t>(pairs));
+    EXPECT_EQ(DecodeWith(text, out.data(), static_cast<int32_t>(pairs)), static_cast<int32_t>(pairs));
   }
-  munmap(area, 3 * page);
 }
 
-INSTANTIATE_TEST_SUITE_P(AllPaths, HexCodec, testing::ValuesIn(SupportedPaths()),
-                         [](const auto& info) { return PathName(info.param); });
+// Inputs and outputs that end just before an unreadable page, at every start
+// alignment: nothing is read or written past them.
+TEST_P(HexCodec, TouchesNothingPastItsAreas) {
+  GuardedArea in_area, out_area;
+  std::mt19937 rng(11);
+  for (int32_t n : {1, 31, 32, 63, 64, 65, 100, 127, 128, 129, 1000}) {
+    // Starts of several alignments, at the end of the readable pages.
+    for (size_t shift = 0; shift < 3; ++shift) {
+      auto* bytes = reinterpret_cast<uint8_t*>(in_area.End() - n);
+      for (int32_t i = 0; i < n; ++i) bytes[i] = static_cast<uint8_t>(rng());
+      const std::vector<uint8_t> original(bytes, bytes + n);
+      char* text = out_area.End() - 2 * n - shift;
+      EncodeWith(bytes, text, n);
+      std::string plain(2 * n, 0);
+      BytesToHexTextPlain(original.data(), plain.data(), n);
+      ASSERT_EQ(std::string(text, 2 * n), plain) << n << "+" << shift;
+
+      // That text at the end of its pages, decoded into bytes `shift` before
+      // the end of theirs; the bytes around them stay as they were.
+      char* last_text = in_area.End() - 2 * n;
+      std::memcpy(last_text, plain.data(), 2 * n);
+      char* fence = out_area.End() - n - 3;
+      std::memset(fence, 0x5A, n + 3);
+      auto* back = reinterpret_cast<uint8_t*>(out_area.End() - n - shift);
+      ASSERT_EQ(DecodeWith(last_text, back, n), n) << n << "+" << shift;
+      ASSERT_EQ(std::vector<uint8_t>(back, back + n), original) << n << "+" << shift;
+      for (char* c = fence; c < out_area.End(); ++c) {
+        if (c < reinterpret_cast<char*>(back) || c >= reinterpret_cast<char*>(back + n)) {
+          ASSERT_EQ(*c, 0x5A) << n << "+" << shift;
+        }
+      }
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllPaths, HexCodec,
+                         testing::Combine(testing::ValuesIn(kAllPaths),
+                                          testing::Values(THexStores::Cached, THexStores::Streaming)),
+                         [](const auto& info) {
+                           return PathName(std::get<0>(info.param)) +
+                                  (std::get<1>(info.param) == THexStores::Streaming ? "_Streaming" : "_Cached");
+                         });
+
+// A large block through Auto, which streams from kHexStreamingBytes read and written,
+// on the best path: the same as the plain code both ways.
+TEST(HexCodecDispatch, LargeOutputsMatchThePlainCode) {
+  const int32_t n = static_cast<int32_t>(kHexStreamingBytes / 3 + 4097);
+  std::vector<uint8_t> bytes(n);
+  std::mt19937 rng(5);
+  for (auto& b : bytes) b = static_cast<uint8_t>(rng());
+  std::string text(2 * static_cast<size_t>(n), 0), plain(2 * static_cast<size_t>(n), 0);
+  BytesToHexText(bytes.data(), text.data(), n);
+  BytesToHexTextPlain(bytes.data(), plain.data(), n);
+  ASSERT_TRUE(text == plain);
+  // Twice as many bytes from the same text: the decoder streams its output too.
+  std::string twice = text + text;
+  std::vector<uint8_t> back(2 * static_cast<size_t>(n) + 1, 0xEE);
+  ASSERT_EQ(HexTextToBytes(twice.data(), back.data() + 1, 2 * n), 2 * n);
+  ASSERT_EQ(0, std::memcmp(back.data() + 1, bytes.data(), n));
+  ASSERT_EQ(0, std::memcmp(back.data() + 1 + n, bytes.data(), n));
+  ASSERT_EQ(back[0], 0xEE);
+}
 
 TEST(HexCodecDispatch, UsesTheBestSupportedPath) {
   EXPECT_TRUE(HexPathSupported(BestHexPath()));
