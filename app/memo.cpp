@@ -130,6 +130,7 @@ void TMemo::SetText(std::string text) {
 }
 
 TMemo::TWrapSettings TMemo::WrapSettingsForThread() const {
+  CheckUiThread("the text box (TMemo)");
   // The copy must not share the box's font: Qt fonts are reentrant, not
   // thread-safe, so the other thread builds its own on first need.
   auto metrics = std::make_shared<std::unique_ptr<QFontMetricsF>>();
@@ -151,6 +152,7 @@ TMemo::TWrapSettings TMemo::WrapSettingsForThread() const {
 }
 
 void TMemo::TakeContent(TMemoContent& content, const TWrapSettings& settings) {
+  CheckUiThread("the text box (TMemo)");
   doc_.TakeContent(content, settings.font_generation != font_generation_);
   preedit_.clear();
   UpdateScrollBar();
