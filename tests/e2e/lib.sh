@@ -54,6 +54,26 @@ start_app() {
   # --onlyvisible: the hidden application window carries a similar name.
   wait_for "the main window" xdotool search --onlyvisible --name '^Quorvane$'
   MAIN_WINDOW=$(xdotool search --onlyvisible --name '^Quorvane$' | head -n1)
+  # Input only once the window is where it stays and has the focus: the program
+  # places it again when the window manager has framed it, and a click sent
+  # while that is still under way may be lost.
+  wait_for "the main window centred with its frame" frame_centred
+  wait_for "the main window active" bash -c "[ \"\$(xdotool getactivewindow 2>/dev/null)\" = '$MAIN_WINDOW' ]"
+}
+
+# The main window's frame (the extents the window manager reports around the
+# client area) is centred on the 1280 x 800 screen, to the pixel (halves round
+# down).
+frame_centred() {
+  local extents x y w h left right top bottom
+  extents=$(xprop -id "$MAIN_WINDOW" _NET_FRAME_EXTENTS | sed -n 's/.*= *//p' | tr -d ' ')
+  [ -n "$extents" ] || return 1
+  IFS=, read -r left right top bottom <<<"$extents"
+  read -r x y w h < <(xwininfo -id "$MAIN_WINDOW" |
+    awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF} /Width:/ {w=$NF} /Height:/ {h=$NF}
+         END {print x, y, w, h}')
+  local outer_w=$((w + left + right)) outer_h=$((h + top + bottom))
+  [ $((x - left)) -eq $(((1280 - outer_w) / 2)) ] && [ $((y - top)) -eq $(((800 - outer_h) / 2)) ]
 }
 
 # Waits for the program to end; its exit code goes to EXIT_CODE.

@@ -27,21 +27,8 @@ for action in _NET_WM_ACTION_RESIZE _NET_WM_ACTION_MAXIMIZE_HORZ _NET_WM_ACTION_
 done
 grep -q _NET_WM_ACTION_CLOSE <<<"$actions" || fail "the window manager offers no close: $actions"
 
-# Centred on its outer size: the frame's extents (left, right, top, bottom)
-# around the client area, on the 1280 x 800 screen, to the pixel (halves round
-# down). The window manager tells the extents only after it has framed the
-# window, so the program may place it again then: wait for that.
-frame_centred() {
-  local extents x y w h left right top bottom
-  extents=$(xprop -id "$MAIN_WINDOW" _NET_FRAME_EXTENTS | sed -n 's/.*= *//p' | tr -d ' ')
-  [ -n "$extents" ] || return 1
-  IFS=, read -r left right top bottom <<<"$extents"
-  read -r x y w h < <(xwininfo -id "$MAIN_WINDOW" |
-    awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF} /Width:/ {w=$NF} /Height:/ {h=$NF}
-         END {print x, y, w, h}')
-  local outer_w=$((w + left + right)) outer_h=$((h + top + bottom))
-  [ $((x - left)) -eq $(((1280 - outer_w) / 2)) ] && [ $((y - top)) -eq $(((800 - outer_h) / 2)) ]
-}
+# Centred on its outer size (start_app waited for the program's final
+# placement; this names what is wrong when it is not there).
 if ! (E2E_TIMEOUT=10 wait_for "the frame centred" frame_centred) 2>/dev/null; then
   fail "not centred with its frame: $(xprop -id "$MAIN_WINDOW" _NET_FRAME_EXTENTS); $(xwininfo -id "$MAIN_WINDOW" | grep -E 'Absolute|Width|Height' | tr -s ' \n' ' ')"
 fi
