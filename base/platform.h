@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace qv {
@@ -51,6 +52,12 @@ namespace qv {
 int TerminationSignalDescriptor();
 // Empties that descriptor after a wake-up.
 void DrainTerminationSignals();
+// Where the system delivers log-off, shutdown and interrupts as calls on its
+// own threads rather than as signals (Windows), calls `request` from such a
+// thread when one arrives; `request` must only hand it to the user-interface
+// thread, and the program then ends as a close does, with code 0 (the system
+// waits for that). Returns false where TerminationSignalDescriptor serves instead.
+bool WatchTerminationRequests(std::function<void()> request);
 
 }  // namespace qv
 
@@ -78,5 +85,13 @@ void KeepOnInterrupt(const std::string& path);
 // of a block that is not resident yet resident at once. Only a hint: the
 // block's contents are unchanged, and a system that cannot do it ignores it.
 void AdviseLargeBlock(void* block, size_t size);
+
+// The system's memory page size.
+size_t MemoryPageSize();
+// `readable` bytes (a multiple of the page size) followed by a page that
+// faults when touched: shows that a reader stops before the end of its data.
+// nullptr when it cannot be made.
+char* AllocateWithGuardPage(size_t readable);
+void FreeWithGuardPage(char* area, size_t readable);
 
 }  // namespace qv

@@ -192,6 +192,8 @@ void DrainTerminationSignals() {
   }
 }
 
+bool WatchTerminationRequests(std::function<void()>) { return false; }
+
 }  // namespace qv
 
 #include <atomic>
@@ -308,6 +310,24 @@ void AdviseLargeBlock(void* block, size_t size) {
   unsigned char resident = 0;
   if (::mincore(first, page, &resident) == 0 && (resident & 1) == 0)
     ::madvise(first, end - begin, MADV_POPULATE_WRITE);
+}
+
+size_t MemoryPageSize() { return static_cast<size_t>(sysconf(_SC_PAGESIZE)); }
+
+char* AllocateWithGuardPage(size_t readable) {
+  const size_t page = MemoryPageSize();
+  void* area = ::mmap(nullptr, readable + page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (area == MAP_FAILED) return nullptr;
+  char* bytes = static_cast<char*>(area);
+  if (::mprotect(bytes + readable, page, PROT_NONE) != 0) {
+    ::munmap(area, readable + page);
+    return nullptr;
+  }
+  return bytes;
+}
+
+void FreeWithGuardPage(char* area, size_t readable) {
+  if (area != nullptr) ::munmap(area, readable + MemoryPageSize());
 }
 
 }  // namespace qv

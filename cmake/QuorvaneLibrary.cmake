@@ -5,6 +5,12 @@ function(quorvane_library name)
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c
        ${CMAKE_CURRENT_SOURCE_DIR}/*.h ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
   list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
+  # A file named for a platform (platform_windows.cpp) is built for that platform only.
+  if(WIN32)
+    list(FILTER sources EXCLUDE REGEX "_linux\\.cpp$")
+  else()
+    list(FILTER sources EXCLUDE REGEX "_windows\\.(cpp|rc)$")
+  endif()
   add_library(${name} STATIC ${sources} ${PROJECT_SOURCE_DIR}/cmake/empty.cpp)
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
   target_link_libraries(${name} PUBLIC ${ARG_DEPS})

@@ -1,13 +1,13 @@
 #include "conversion/hex_codec.h"
 
 #include <gtest/gtest.h>
-#include <sys/mman.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <random>
 #include <string>
 #include <vector>
+
+#include "base/platform.h"
 
 namespace qv {
 namespace {
@@ -151,11 +151,9 @@ TEST_P(HexCodec, StopsExactlyWhereThePlainCodeStops) {
 // The text ends exactly at a page boundary, followed by a page that cannot be
 // read: decoding must stop on the terminator without touching that page.
 TEST_P(HexCodec, ReadsNothingPastTheStop) {
-  const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
-  char* area = static_cast<char*>(
-      mmap(nullptr, 3 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
-  ASSERT_NE(area, MAP_FAILED);
-  ASSERT_EQ(mprotect(area + 2 * page, page, PROT_NONE), 0);
+  const size_t page = MemoryPageSize();
+  char* area = AllocateWithGuardPage(2 * page);
+  ASSERT_NE(area, nullptr);
   char* end = area + 2 * page;
   std::vector<uint8_t> out(4 * page, 0);
   for (size_t pairs : {size_t{0}, size_t{1}, size_t{7}, size_t{16}, size_t{31}, size_t{32}, size_t{500}}) {
@@ -174,7 +172,7 @@ TEST_P(HexCodec, ReadsNothingPastTheStop) {
     EXPECT_EQ(HexTextToBytesWith(GetParam(), text, out.data(), static_cast<int32_t>(pairs)),
               static_cast<int32_t>(pairs));
   }
-  munmap(area, 3 * page);
+  FreeWithGuardPage(area, 2 * page);
 }
 
 INSTANTIATE_TEST_SUITE_P(AllPaths, HexCodec, testing::ValuesIn(SupportedPaths()),
