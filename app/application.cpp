@@ -149,6 +149,12 @@ TApplication::TApplication(const std::string& program_path) : app_title_(AppTitl
         RequestQuit();
       });
     });
+  } else {
+    // Where the system calls instead of signalling, the call comes on a thread
+    // of its own and is handed over as a queued call.
+    WatchTerminationRequests([this, target] {
+      QMetaObject::invokeMethod(target, [this] { Trapped([this] { RequestQuit(); }); }, Qt::QueuedConnection);
+    });
   }
   // The session manager asks for consent: nothing here objects.
   QObject::connect(qApp, &QGuiApplication::commitDataRequest, hidden_window_.get(), [](QSessionManager&) {});
@@ -156,6 +162,7 @@ TApplication::TApplication(const std::string& program_path) : app_title_(AppTitl
 
 TApplication::~TApplication() {
   SetWakeUiThread({});
+  WatchTerminationRequests({});
   if (idle_connection_) QObject::disconnect(idle_connection_);
   hidden_window_.reset();
   if (g_application == this) g_application = nullptr;

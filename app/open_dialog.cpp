@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <algorithm>
 
@@ -31,7 +32,9 @@ bool TOpenDialog::Execute() {
   QWidget* owner = QApplication::activeWindow();
   if (owner == nullptr) owner = owner_;
   QFileDialog dialog(owner);
-  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  // Qt's own dialog behaves the same on every desktop and can be driven by
+  // tests; on Windows, users expect the system's dialog and get it.
+  dialog.setOption(QFileDialog::DontUseNativeDialog, QGuiApplication::platformName() != QStringLiteral("windows"));
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(Options.count(TOpenOption::ofFileMustExist) ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
   dialog.setOption(QFileDialog::ReadOnly, false);
@@ -58,7 +61,7 @@ bool TOpenDialog::Execute() {
   if (dialog.exec() != QDialog::Accepted) return false;
   const QStringList chosen = dialog.selectedFiles();
   if (chosen.isEmpty()) return false;
-  FileName = QDir::cleanPath(QFileInfo(chosen.first()).absoluteFilePath()).toStdString();
+  FileName = QDir::toNativeSeparators(QDir::cleanPath(QFileInfo(chosen.first()).absoluteFilePath())).toStdString();
   return true;
 }
 

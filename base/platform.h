@@ -59,6 +59,12 @@ void DrainTerminationSignals();
 // waits for that). Returns false where TerminationSignalDescriptor serves instead.
 bool WatchTerminationRequests(std::function<void()> request);
 
+// The system's own message box where the program shows those (Windows): the
+// flags and the result are the system's MB_ and ID values, `owner` the
+// system's handle of the owning window (0: none). Returns 0 where the system
+// has no such box and the caller shows its own.
+int ShowSystemMessageBox(uintptr_t owner, const std::string& text, const std::string& caption, unsigned flags);
+
 }  // namespace qv
 
 namespace qv {

@@ -194,6 +194,8 @@ void DrainTerminationSignals() {
 
 bool WatchTerminationRequests(std::function<void()>) { return false; }
 
+int ShowSystemMessageBox(uintptr_t, const std::string&, const std::string&, unsigned) { return 0; }
+
 }  // namespace qv
 
 #include <atomic>

@@ -258,13 +258,11 @@ namespace {
 std::mutex g_request_mutex;
 std::function<void()> g_request;
 
+// Called under the lock, so that clearing the request waits for a call in
+// progress; a request only posts a message, so the lock is short.
 void Request() {
-  std::function<void()> request;
-  {
-    std::lock_guard lock(g_request_mutex);
-    request = g_request;
-  }
-  if (request) request();
+  std::lock_guard lock(g_request_mutex);
+  if (g_request) g_request();
 }
 
 // The session ends when the handler of WM_ENDSESSION returns, whatever the
@@ -323,14 +321,20 @@ int TerminationSignalDescriptor() { return -1; }
 void DrainTerminationSignals() {}
 
 bool WatchTerminationRequests(std::function<void()> request) {
-  std::lock_guard lock(g_request_mutex);
-  const bool first = !g_request;
-  g_request = std::move(request);
-  if (first) {
+  {
+    std::lock_guard lock(g_request_mutex);
+    g_request = std::move(request);
+  }
+  static std::once_flag started;
+  std::call_once(started, [] {
     SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
     std::thread(RunSessionWindow).detach();
-  }
+  });
   return true;
+}
+
+int ShowSystemMessageBox(uintptr_t owner, const std::string& text, const std::string& caption, unsigned flags) {
+  return MessageBoxW(reinterpret_cast<HWND>(owner), Wide(text).c_str(), Wide(caption).c_str(), flags);
 }
 
 }  // namespace qv
