@@ -4,10 +4,23 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace qv {
+
+// File names are UTF-8 strings throughout the program. std::filesystem reads
+// a plain char string in the system's narrow code page on Windows, so names
+// cross into it, and back, as UTF-8 explicitly.
+inline std::filesystem::path PathFromUtf8(std::string_view name) {
+  return std::filesystem::path(std::u8string_view(reinterpret_cast<const char8_t*>(name.data()), name.size()));
+}
+inline std::string Utf8FromPath(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(reinterpret_cast<const char*>(text.data()), text.size());
+}
 
 // Absolute, lexically normalised form of `path` (no file system access).
 std::string FullPathName(const std::string& path);

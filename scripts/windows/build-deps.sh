@@ -8,7 +8,8 @@
 # Usage: build-deps.sh [--print-prefix]
 #   JOBS=n        parallel compile jobs (default: nproc)
 #   NICE=n        niceness of the compilers (default: 0)
-# Logs go to <cache>/<key>/logs/; the progress is printed as it goes.
+# Logs go to <cache>/<key>/logs/; the progress is printed as it goes. An
+# interrupted run continues where it stopped when started again.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 . "$here/versions.sh"
@@ -73,8 +74,7 @@ if [ ! -f "$QW_PREFIX/lib/libjpeg.a" ]; then
   t=$SECONDS
   echo "windows deps: libjpeg-turbo (about 2 minutes)"
   extract "$QW_JPEG_DSC" libjpeg-turbo
-  rm -rf "$work/build-jpeg"
-  run cmake -S "$work/libjpeg-turbo" -B "$work/build-jpeg" -G Ninja \
+  [ -f "$work/build-jpeg/build.ninja" ] || run cmake -S "$work/libjpeg-turbo" -B "$work/build-jpeg" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_INSTALL_PREFIX="$QW_PREFIX" \
     -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_SIMD=ON -DREQUIRE_SIMD=ON \
@@ -98,8 +98,8 @@ if [ ! -f "$QW_PREFIX/bin/Qt6Widgets.dll" ]; then
   t=$SECONDS
   echo "windows deps: qtbase (about 50 minutes of CPU time)"
   extract "$QW_QT_DSC" qtbase
-  rm -rf "$work/build-qt"
-  run cmake -S "$work/qtbase" -B "$work/build-qt" -G Ninja \
+  # An interrupted build resumes where it stopped (same key, same options).
+  [ -f "$work/build-qt/build.ninja" ] || run cmake -S "$work/qtbase" -B "$work/build-qt" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_INSTALL_PREFIX="$QW_PREFIX" \
     -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
