@@ -89,7 +89,8 @@ clean:
 # builds Qt and libjpeg-turbo from Debian's sources into a cache outside the
 # tree (about 50 minutes of CPU time); later runs reuse it.
 #   make windows:      build-windows/dist/quorvane-<version>-win64.zip and -setup.exe
-#   make test-windows: the tests under Wine (unit, gui offscreen, cli, e2e on Xvfb)
+#   make test-windows: the tests under Wine (unit, gui offscreen, e2e on Xvfb), then
+#                      the installer: install, round trip, uninstall leaving nothing
 WINDOWS_BUILD ?= build-windows
 windows:
 	@bash scripts/install-deps.sh windows
@@ -100,6 +101,9 @@ test-windows:
 	@bash scripts/install-deps.sh windows
 	JOBS=$(JOBS) bash scripts/windows/build.sh $(WINDOWS_BUILD)
 	cd $(WINDOWS_BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600
+	bash scripts/windows/package.sh $(WINDOWS_BUILD)
+	bash scripts/windows/check-installer.sh $(WINDOWS_BUILD)/dist/quorvane-*-win64-setup.exe \
+	  $(WINDOWS_BUILD)/stage/quorvane-*-win64
 
 # libFuzzer targets, built with clang in build-fuzz. FUZZ_SECONDS > 0 runs
 # each target that long after replaying its corpus and the regression inputs.

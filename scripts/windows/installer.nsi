@@ -1,7 +1,9 @@
 ; Per-user installer for Quorvane: no administrator rights, a Start menu
 ; entry, and an uninstaller that removes exactly what was put down.
 ; Made by package.sh, which passes VERSION, FILES_NSH, SIZE_KB, ICON, OUTFILE.
-Unicode true
+; A 64-bit installer for a 64-bit program: it also runs where only 64-bit
+; programs can (Wine without its 32-bit part).
+Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel user
 ManifestDPIAware true
@@ -62,5 +64,7 @@ Section "Uninstall"
   Delete "$INSTDIR\Uninstall.exe"
   ; Only an empty folder goes: files the user put there stay.
   RMDir "$INSTDIR"
+  ; The per-user programs folder too, when nothing else is in it.
+  RMDir "$LOCALAPPDATA\Programs"
   DeleteRegKey HKCU "${UNINSTALL_KEY}"
 SectionEnd

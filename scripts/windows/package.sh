@@ -60,20 +60,7 @@ rm -f "$dist/$name.zip"
 # The installer lists every file it puts down, so the uninstaller removes
 # exactly those.
 nsh="$build/stage/files.nsh"
-{
-  echo '!macro QV_INSTALL_FILES'
-  (cd "$stage" && find . -type d ! -name . | sort | sed 's|^\./||; s|/|\\|g; s|.*|  CreateDirectory "$INSTDIR\\&"|')
-  (cd "$stage" && find . -type f | sort | sed 's|^\./||') | while read -r f; do
-    echo "  SetOutPath \"\$INSTDIR$( [ "$(dirname "$f")" = . ] || echo "\\$(dirname "$f" | tr / '\\')")\""
-    echo "  File \"$stage/$f\""
-  done
-  echo '  SetOutPath "$INSTDIR"'
-  echo '!macroend'
-  echo '!macro QV_UNINSTALL_FILES'
-  (cd "$stage" && find . -type f | sort | sed 's|^\./||; s|/|\\|g; s|.*|  Delete "$INSTDIR\\&"|')
-  (cd "$stage" && find . -mindepth 1 -type d | sort -r | sed 's|^\./||; s|/|\\|g; s|.*|  RMDir "$INSTDIR\\&"|')
-  echo '!macroend'
-} >"$nsh"
+bash "$here/installer-files.sh" "$stage" >"$nsh"
 size_kb=$(du -sk "$stage" | cut -f1)
 makensis -V2 -INPUTCHARSET UTF8 -DVERSION="$version" -DFILES_NSH="$nsh" -DSIZE_KB="$size_kb" \
   -DICON="$here/../../desktop/windows/quorvane.ico" -DOUTFILE="$dist/$name-setup.exe" \
