@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qv {
 
@@ -29,6 +30,13 @@ std::string FullPathName(const std::string& path);
 std::string SystemErrorText(int error);
 // The running program's own file.
 std::string ExecutablePath();
+// The program's arguments after its name, in UTF-8. On Windows they come from
+// the wide command line: argv there is in the narrow code page, which cannot
+// hold every file name.
+std::vector<std::string> ProgramArguments(int argc, char** argv);
+// Standard input as bytes: Windows would otherwise turn CR LF into LF and
+// stop at Ctrl+Z. Nothing to do elsewhere.
+void SetBinaryStandardInput();
 // Names the calling thread for debuggers, cut to the platform limit; never fails.
 void SetCurrentThreadName(const std::string& name);
 // The calling thread's name as debuggers see it (empty when it cannot be read).

@@ -50,6 +50,12 @@ std::string ExecutablePath() {
   return error ? std::string() : path.string();
 }
 
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+  return argc > 1 ? std::vector<std::string>(argv + 1, argv + argc) : std::vector<std::string>();
+}
+
+void SetBinaryStandardInput() {}
+
 void SetCurrentThreadName(const std::string& name) {
   // The kernel keeps 15 bytes plus the terminator.
   std::string cut = name.substr(0, 15);

@@ -17,17 +17,20 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
+#include <shellapi.h>
 #include <fcntl.h>
 #include <io.h>
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "base/platform.h"
 
@@ -133,6 +136,20 @@ std::string SystemErrorText(int error) {
 }
 
 std::string ExecutablePath() { return ModuleFileName(nullptr); }
+
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+  std::vector<std::string> arguments;
+  int count = 0;
+  if (LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count)) {
+    for (int i = 1; i < count; ++i) arguments.push_back(Utf8(wide[i], wcslen(wide[i])));
+    LocalFree(wide);
+    return arguments;
+  }
+  if (argc > 1) arguments.assign(argv + 1, argv + argc);
+  return arguments;
+}
+
+void SetBinaryStandardInput() { _setmode(_fileno(stdin), _O_BINARY); }
 
 void SetCurrentThreadName(const std::string& name) {
   using SetDescription = HRESULT(WINAPI*)(HANDLE, PCWSTR);
