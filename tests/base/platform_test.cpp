@@ -23,7 +23,11 @@ void WriteWhole(const std::string& path, const std::string& bytes) {
 
 std::string ReadWhole(const std::string& path) {
   const int fd = OpenFileForReading(path);
-  if (fd < 0) return "<" + SystemErrorText(errno) + ">";
+  if (fd < 0) {
+    std::string failure = "failed: ";  // appended, not concatenated: GCC 12 warns falsely on that
+    failure += SystemErrorText(errno);
+    return failure;
+  }
   const int64_t size = SeekFile(fd, 0, 2);
   SeekFile(fd, 0, 0);
   std::string bytes(static_cast<size_t>(size > 0 ? size : 0), '\0');
