@@ -2,7 +2,8 @@
 # Cross-builds the program, quorvane-hex and (unless TESTS=OFF) the tests for
 # 64-bit Windows into the given folder, with the dependencies from the cache
 # (built first when missing; see build-deps.sh).
-# Usage: build.sh [build-dir]      JOBS=n, CMAKE_ARGS=..., TESTS=ON|OFF
+# Usage: build.sh [build-dir]      JOBS=n, CMAKE_ARGS=..., TESTS=ON|OFF,
+#                                  TARGETS="quorvane quorvane-hex" (default: all)
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 root="$(cd "$here/../.." && pwd)"
@@ -23,5 +24,6 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
     -DQUORVANE_TESTS="${TESTS:-ON}" -DQUORVANE_BENCH=OFF \
     ${CMAKE_ARGS:-}
 fi
-cmake --build "$build" -j "$JOBS"
+# shellcheck disable=SC2086
+cmake --build "$build" -j "$JOBS" ${TARGETS:+--target $TARGETS}
 echo "windows: program built in $(( SECONDS - t )) s"
