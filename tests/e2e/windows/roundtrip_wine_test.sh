@@ -15,6 +15,15 @@ QUORVANE="$WORK/quorvane-under-wine"
 printf '#!/bin/sh\nexec "%s" "%s" "$@"\n' "$WINE_RUN" "$exe" >"$QUORVANE"
 chmod +x "$QUORVANE"
 
+# Wine's open dialog has no title: any other visible window of the program.
+other_window() {
+  local id
+  for id in $(xdotool search --onlyvisible --classname 'quorvane' 2>/dev/null); do
+    [ "$id" != "$MAIN_WINDOW" ] && { echo "$id"; return 0; }
+  done
+  return 1
+}
+
 start_display
 start_app
 
