@@ -45,7 +45,13 @@ class THiddenAppWindow : public QWidget {
 // only the wake-up (a write and a read, which it sees as well).
 void InstallWakeUp(QWidget* owner) {
   const int descriptor = WakeDescriptor();
-  if (descriptor < 0) return;  // the idle step still serves, only later
+  if (descriptor < 0) {
+    // No descriptor on this system: a queued call wakes the loop instead.
+    SetWakeUiThread([owner] {
+      QMetaObject::invokeMethod(owner, [] { Trapped([] { ServeUiRequests(); }); }, Qt::QueuedConnection);
+    });
+    return;
+  }
   auto* notifier = new QSocketNotifier(descriptor, QSocketNotifier::Read, owner);
   QObject::connect(notifier, &QSocketNotifier::activated, owner, [] {
     // Emptied first: a step handed over from here on signals again.
@@ -157,6 +163,12 @@ TApplication::TApplication(const std::string& program_path) : app_title_(AppTitl
         RequestQuit();
       });
     });
+  } else {
+    // Where the system calls instead of signalling, the call comes on a thread
+    // of its own and is handed over as a queued call.
+    WatchTerminationRequests([this, target] {
+      QMetaObject::invokeMethod(target, [this] { Trapped([this] { RequestQuit(); }); }, Qt::QueuedConnection);
+    });
   }
   // The session manager asks for consent: nothing here objects.
   QObject::connect(qApp, &QGuiApplication::commitDataRequest, hidden_window_.get(), [](QSessionManager&) {});
@@ -164,6 +176,7 @@ TApplication::TApplication(const std::string& program_path) : app_title_(AppTitl
 
 TApplication::~TApplication() {
   SetWakeUiThread({});
+  WatchTerminationRequests({});
   if (idle_connection_) QObject::disconnect(idle_connection_);
   hidden_window_.reset();
   if (g_application == this) g_application = nullptr;

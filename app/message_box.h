@@ -27,8 +27,11 @@ inline constexpr int IDNO = 7;
 using TMessageBoxPresenter =
     std::function<int(QWidget* owner, const QString& text, const QString& caption, unsigned flags)>;
 
-// The presenter in use; by default a QMessageBox with the matching icon and buttons.
+// The presenter in use; by default ShowPlatformMessageBox.
 TMessageBoxPresenter& MessageBoxPresenter();
+// The system's own box where the program uses it (Windows), else ShowQtMessageBox.
+int ShowPlatformMessageBox(QWidget* owner, const QString& text, const QString& caption, unsigned flags);
+// A QMessageBox with the matching icon and buttons.
 int ShowQtMessageBox(QWidget* owner, const QString& text, const QString& caption, unsigned flags);
 
 }  // namespace qv

@@ -6,6 +6,7 @@
 #include <QCompleter>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QScreen>
@@ -72,7 +73,9 @@ bool TOpenDialog::Execute() {
   QWidget* owner = QApplication::activeWindow();
   if (owner == nullptr) owner = owner_;
   TFileDialog dialog(owner);
-  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  // Qt's own dialog behaves the same on every desktop and can be driven by
+  // tests; on Windows, users expect the system's dialog and get it.
+  dialog.setOption(QFileDialog::DontUseNativeDialog, QGuiApplication::platformName() != QStringLiteral("windows"));
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(Options.count(TOpenOption::ofFileMustExist) ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
   dialog.setOption(QFileDialog::ReadOnly, false);
@@ -107,7 +110,7 @@ bool TOpenDialog::Execute() {
   if (result != QDialog::Accepted) return false;
   const QStringList chosen = dialog.selectedFiles();
   if (chosen.isEmpty()) return false;
-  FileName = QDir::cleanPath(QFileInfo(chosen.first()).absoluteFilePath()).toStdString();
+  FileName = QDir::toNativeSeparators(QDir::cleanPath(QFileInfo(chosen.first()).absoluteFilePath())).toStdString();
   return true;
 }
 

@@ -4,9 +4,24 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
+#include <functional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace qv {
+
+// File names are UTF-8 strings throughout the program. std::filesystem reads
+// a plain char string in the system's narrow code page on Windows, so names
+// cross into it, and back, as UTF-8 explicitly.
+inline std::filesystem::path PathFromUtf8(std::string_view name) {
+  return std::filesystem::path(std::u8string_view(reinterpret_cast<const char8_t*>(name.data()), name.size()));
+}
+inline std::string Utf8FromPath(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(reinterpret_cast<const char*>(text.data()), text.size());
+}
 
 // Absolute, lexically normalised form of `path` (no file system access).
 std::string FullPathName(const std::string& path);
@@ -15,6 +30,13 @@ std::string FullPathName(const std::string& path);
 std::string SystemErrorText(int error);
 // The running program's own file.
 std::string ExecutablePath();
+// The program's arguments after its name, in UTF-8. On Windows they come from
+// the wide command line: argv there is in the narrow code page, which cannot
+// hold every file name.
+std::vector<std::string> ProgramArguments(int argc, char** argv);
+// Standard input as bytes: Windows would otherwise turn CR LF into LF and
+// stop at Ctrl+Z. Nothing to do elsewhere.
+void SetBinaryStandardInput();
 // Names the calling thread for debuggers, cut to the platform limit; never fails.
 void SetCurrentThreadName(const std::string& name);
 // Names the calling thread, the UI thread, for debuggers. Where the name of the
@@ -59,6 +81,18 @@ namespace qv {
 int TerminationSignalDescriptor();
 // Empties that descriptor after a wake-up.
 void DrainTerminationSignals();
+// Where the system delivers log-off, shutdown and interrupts as calls on its
+// own threads rather than as signals (Windows), calls `request` from such a
+// thread when one arrives; `request` must only hand it to the user-interface
+// thread, and the program then ends as a close does, with code 0 (the system
+// waits for that). Returns false where TerminationSignalDescriptor serves instead.
+bool WatchTerminationRequests(std::function<void()> request);
+
+// The system's own message box where the program shows those (Windows): the
+// flags and the result are the system's MB_ and ID values, `owner` the
+// system's handle of the owning window (0: none). Returns 0 where the system
+// has no such box and the caller shows its own.
+int ShowSystemMessageBox(uintptr_t owner, const std::string& text, const std::string& caption, unsigned flags);
 
 // The UI thread's wake-up: a descriptor that any thread makes readable with
 // SignalWakeDescriptor and that the UI thread watches and empties with
@@ -96,5 +130,13 @@ void KeepOnInterrupt(const std::string& path);
 // of a block that is not resident yet resident at once. Only a hint: the
 // block's contents are unchanged, and a system that cannot do it ignores it.
 void AdviseLargeBlock(void* block, size_t size);
+
+// The system's memory page size.
+size_t MemoryPageSize();
+// `readable` bytes (a multiple of the page size) followed by a page that
+// faults when touched: shows that a reader stops before the end of its data.
+// nullptr when it cannot be made.
+char* AllocateWithGuardPage(size_t readable);
+void FreeWithGuardPage(char* area, size_t readable);
 
 }  // namespace qv

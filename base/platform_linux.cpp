@@ -55,6 +55,12 @@ std::string ExecutablePath() {
   return error ? std::string() : path.string();
 }
 
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+  return argc > 1 ? std::vector<std::string>(argv + 1, argv + argc) : std::vector<std::string>();
+}
+
+void SetBinaryStandardInput() {}
+
 void SetCurrentThreadName(const std::string& name) {
   // The kernel keeps 15 bytes plus the terminator.
   std::string cut = name.substr(0, 15);
@@ -307,6 +313,10 @@ void DrainWakeDescriptor() {
   }
 }
 
+bool WatchTerminationRequests(std::function<void()>) { return false; }
+
+int ShowSystemMessageBox(uintptr_t, const std::string&, const std::string&, unsigned) { return 0; }
+
 }  // namespace qv
 
 #include <atomic>
@@ -423,6 +433,24 @@ void AdviseLargeBlock(void* block, size_t size) {
   unsigned char resident = 0;
   if (::mincore(first, page, &resident) == 0 && (resident & 1) == 0)
     ::madvise(first, end - begin, MADV_POPULATE_WRITE);
+}
+
+size_t MemoryPageSize() { return static_cast<size_t>(sysconf(_SC_PAGESIZE)); }
+
+char* AllocateWithGuardPage(size_t readable) {
+  const size_t page = MemoryPageSize();
+  void* area = ::mmap(nullptr, readable + page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (area == MAP_FAILED) return nullptr;
+  char* bytes = static_cast<char*>(area);
+  if (::mprotect(bytes + readable, page, PROT_NONE) != 0) {
+    ::munmap(area, readable + page);
+    return nullptr;
+  }
+  return bytes;
+}
+
+void FreeWithGuardPage(char* area, size_t readable) {
+  if (area != nullptr) ::munmap(area, readable + MemoryPageSize());
 }
 
 }  // namespace qv

@@ -1,7 +1,14 @@
-# quorvane_test(NAME n SOURCES ... LIBS ... LABELS ... ENV ... TIMEOUT s)
+# quorvane_test(NAME n SOURCES ... LIBS ... LABELS ... ENV ... TIMEOUT s
+#               [NOT_ON_WINDOWS "why"])
 # One GoogleTest executable; each test case becomes its own ctest entry.
+# NOT_ON_WINDOWS: in a Windows build the executable is not built; a disabled
+# test of the same name, labelled not-on-windows, says why in the listing.
 function(quorvane_test)
-  cmake_parse_arguments(ARG "" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
+  cmake_parse_arguments(ARG "" "NAME;TIMEOUT;NOT_ON_WINDOWS" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
+  if(WIN32 AND ARG_NOT_ON_WINDOWS)
+    quorvane_not_on_windows(${ARG_NAME} "${ARG_NOT_ON_WINDOWS}" ${ARG_LABELS})
+    return()
+  endif()
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 300)
   endif()
@@ -35,4 +42,11 @@ function(quorvane_test)
   string(APPEND script ")\nendif()\n")
   file(WRITE "${properties_script}" "${script}")
   set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${properties_script}")
+endfunction()
+
+# A disabled placeholder for a test that cannot run on Windows: ctest lists
+# it as not run, and its command says why.
+function(quorvane_not_on_windows name reason)
+  add_test(NAME ${name} COMMAND ${CMAKE_COMMAND} -E echo "not on Windows: ${reason}")
+  set_tests_properties(${name} PROPERTIES DISABLED TRUE LABELS "${ARGN};not-on-windows")
 endfunction()

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the demo need.
 # A quick no-op when everything is already there.
-# Usage: install-deps.sh [perf]
+# Usage: install-deps.sh [perf | windows]
 set -euo pipefail
 
 PACKAGES=(
@@ -19,6 +19,14 @@ PACKAGES=(
 # `install-deps.sh perf`: also what `make perf-report` plots with.
 if [ "${1:-}" = perf ]; then
   PACKAGES+=(python3-matplotlib)
+fi
+
+# `install-deps.sh windows`: the cross compiler (POSIX threads, for
+# std::thread), NASM for libjpeg-turbo's SIMD code, Ninja and dpkg-source for
+# the dependency build, Wine to run the tests, NSIS and zip to package.
+if [ "${1:-}" = windows ]; then
+  PACKAGES+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+             nasm ninja-build dpkg-dev xz-utils wine wine64 nsis zip unzip)
 fi
 
 missing=()

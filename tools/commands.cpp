@@ -91,9 +91,7 @@ std::string_view TextOf(TMemoryStream& text) {
 std::string OutputFor(const TCommandLine& line, const std::string& input) {
   if (!line.Output.empty()) return line.Output;
   if (!line.Directory.empty())
-    return (std::filesystem::path(line.Directory) / std::filesystem::path(input).filename())
-               .string() +
-           ".hex";
+    return Utf8FromPath(PathFromUtf8(line.Directory) / PathFromUtf8(input).filename()) + ".hex";
   if (line.Inputs.size() == 1) return "-";
   return input + ".hex";
 }
@@ -266,7 +264,7 @@ void ReportError(const std::string& subject, const std::string& text) {
 }
 
 int RunToHex(const TCommandLine& line) {
-  if (!line.Directory.empty() && !std::filesystem::is_directory(line.Directory)) {
+  if (!line.Directory.empty() && !std::filesystem::is_directory(PathFromUtf8(line.Directory))) {
     ReportError(line.Directory, "No such directory");
     return kExitUsage;
   }

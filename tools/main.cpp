@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/platform.h"
 #include "tools/command_line.h"
 #include "tools/commands.h"
 #include "tools/picture_loading.h"
@@ -14,7 +15,8 @@
 #endif
 
 int main(int argc, char** argv) {
-  const std::vector<std::string> arguments(argv + 1, argv + argc);
+  const std::vector<std::string> arguments = qv::ProgramArguments(argc, argv);
+  qv::SetBinaryStandardInput();
   const qv::TCommandLine line = qv::ParseCommandLine(arguments);
   try {
     switch (line.Command) {

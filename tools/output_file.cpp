@@ -16,10 +16,10 @@ namespace {
 // file system and a listing shows whose leftover it would be.
 std::string TemporaryNameFor(const std::string& path) {
   static std::mt19937 generator{std::random_device{}()};
-  const std::filesystem::path target(path);
-  const std::string name = Format(".%s.%08x.tmp", target.filename().string().c_str(),
+  const std::filesystem::path target = PathFromUtf8(path);
+  const std::string name = Format(".%s.%08x.tmp", Utf8FromPath(target.filename()).c_str(),
                                   static_cast<unsigned>(generator()));
-  return (target.parent_path() / name).string();
+  return Utf8FromPath(target.parent_path() / PathFromUtf8(name));
 }
 
 constexpr int kStandardOutput = 1;
@@ -94,9 +94,9 @@ void TOutputFile::Commit() {
   }
   // A replaced file keeps its permissions: a private file stays private.
   std::error_code error_code;
-  const auto old_status = std::filesystem::status(path_, error_code);
+  const auto old_status = std::filesystem::status(PathFromUtf8(path_), error_code);
   if (!error_code && std::filesystem::is_regular_file(old_status))
-    std::filesystem::permissions(temporary_, old_status.permissions(), error_code);
+    std::filesystem::permissions(PathFromUtf8(temporary_), old_status.permissions(), error_code);
   if (!RenameFileOver(temporary_, path_)) {
     const int error = errno;
     Discard();

@@ -1,8 +1,6 @@
 #include "conversion/hex_codec.h"
 
 #include <gtest/gtest.h>
-#include <sys/mman.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -10,6 +8,8 @@
 #include <random>
 #include <string>
 #include <vector>
+
+#include "base/platform.h"
 
 namespace qv {
 namespace {
@@ -63,18 +63,13 @@ class HexCodec : public testing::TestWithParam<std::tuple<THexPath, THexStores>>
 // followed by a page that faults when touched.
 class GuardedArea {
  public:
-  GuardedArea() {
-    area_ = static_cast<char*>(
-        mmap(nullptr, 3 * page_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
-    EXPECT_NE(area_, MAP_FAILED);
-    EXPECT_EQ(mprotect(area_ + 2 * page_, page_, PROT_NONE), 0);
-  }
-  ~GuardedArea() { munmap(area_, 3 * page_); }
+  GuardedArea() : area_(AllocateWithGuardPage(2 * page_)) { EXPECT_NE(area_, nullptr); }
+  ~GuardedArea() { FreeWithGuardPage(area_, 2 * page_); }
   char* End() const { return area_ + 2 * page_; }
   size_t Readable() const { return 2 * page_; }
 
  private:
-  const size_t page_ = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+  const size_t page_ = MemoryPageSize();
   char* area_ = nullptr;
 };
 
@@ -197,7 +192,7 @@ TEST_P(HexCodec, StopsExactlyWhereThePlainCodeStops) {
 // read: decoding must stop on the terminator without touching that page.
 TEST_P(HexCodec, ReadsNothingPastTheStop) {
   GuardedArea guarded;
-  const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+  const size_t page = MemoryPageSize();
   char* end = guarded.End();
   std::vector<uint8_t> out(4 * page, 0);
   for (size_t pairs : {size_t{0}, size_t{1}, size_t{7}, size_t{16}, size_t{31}, size_t{32}, size_t{500}}) {
