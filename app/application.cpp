@@ -166,6 +166,7 @@ TApplication::TApplication(const std::string& program_path) : app_title_(AppTitl
   } else {
     // Where the system calls instead of signalling, the call comes on a thread
     // of its own and is handed over as a queued call.
+    QWidget* target = hidden_window_.get();
     WatchTerminationRequests([this, target] {
       QMetaObject::invokeMethod(target, [this] { Trapped([this] { RequestQuit(); }); }, Qt::QueuedConnection);
     });
