@@ -2,36 +2,10 @@
 # The program on Wayland: under a headless weston, in a session that says it is
 # Wayland and has no X display, the main window is shown (mapped by the
 # compositor and painted) and SIGTERM (log-off) ends the program with code 0.
-set -euo pipefail
-
-E2E_TIMEOUT=${E2E_TIMEOUT:-30}
-QUORVANE=${QUORVANE:?path of the quorvane binary}
-WORK=$(mktemp -d /tmp/quorvane-wayland.XXXXXX)
-APP_PID=""
+source "$(dirname "$0")/lib.sh"
 WESTON_PID=""
-
-fail() {
-  echo "FAIL: $*" >&2
-  echo "logs: $WORK" >&2
-  exit 1
-}
-
-cleanup() {
-  [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null || true
-  [ -n "$WESTON_PID" ] && kill "$WESTON_PID" 2>/dev/null || true
-  wait 2>/dev/null || true
-}
-trap cleanup EXIT
-
-wait_for() {
-  local what=$1
-  shift
-  local deadline=$((SECONDS + E2E_TIMEOUT))
-  until "$@" >/dev/null 2>&1; do
-    [ $SECONDS -lt $deadline ] || fail "timed out waiting for: $what"
-    sleep 0.05
-  done
-}
+# The compositor goes first: the shared clean-up waits for every child.
+trap '[ -n "$WESTON_PID" ] && kill "$WESTON_PID" 2>/dev/null; cleanup' EXIT
 
 command -v weston >/dev/null || fail "weston is not installed (scripts/install-deps.sh)"
 
