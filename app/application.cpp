@@ -1,7 +1,5 @@
 #include "app/application.h"
 
-#include <cxxabi.h>
-
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QGuiApplication>
@@ -55,14 +53,6 @@ void InstallWakeUp(QWidget* owner) {
   SetWakeUiThread([] { SignalWakeDescriptor(); });
 }
 
-std::string Demangle(const char* name) {
-  int status = 0;
-  char* text = abi::__cxa_demangle(name, nullptr, nullptr, &status);
-  std::string result = status == 0 && text ? text : name;
-  std::free(text);
-  return result;
-}
-
 }  // namespace
 
 QString AppTitleFromPath(const std::string& path) {
@@ -94,10 +84,9 @@ QString FatalErrorText(std::exception_ptr error) {
     message = e.Message();
     address = e.RaiseAddress();
   } catch (const std::exception& e) {
-    class_name = Demangle(typeid(e).name());
+    class_name = DemangledTypeName(typeid(e));
   } catch (...) {
-    const std::type_info* type = abi::__cxa_current_exception_type();
-    class_name = type ? Demangle(type->name()) : "unknown";
+    class_name = CurrentExceptionTypeName();
   }
   std::string module_path;
   uintptr_t offset = 0;
