@@ -369,9 +369,9 @@ void TMemo::contextMenuEvent(QContextMenuEvent* e) {
 bool TMemo::Trap(const std::function<bool()>& handle) {
   try {
     return handle();
-  } catch (const std::exception& error) {
+  } catch (...) {
     if (OnError) {
-      OnError(error);
+      OnError(std::current_exception());
     } else {
       QApplication::beep();
     }

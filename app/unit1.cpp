@@ -68,7 +68,7 @@ TForm1::TForm1(QWidget* owner) : QWidget(owner) {
   Memo1 = new TMemo(this);
   Memo1->setObjectName(QStringLiteral("Memo1"));
   Memo1->setGeometry(Scaled(8, 263, 313, 311));
-  Memo1->OnError = [](const std::exception&) { ReportUnhandledError(std::current_exception()); };
+  Memo1->OnError = [](std::exception_ptr error) { ReportUnhandledError(error); };
 
   Panel1 = new TPanel(this, TPanel::TFrame::FlatEtched);
   Panel1->setGeometry(Scaled(8, 32, 313, 225));

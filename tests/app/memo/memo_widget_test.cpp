@@ -242,6 +242,35 @@ TEST_F(MemoWidget, TabIsNotTakenAndFocusMovesOn) {
   EXPECT_TRUE(other_->hasFocus());
 }
 
+// A box whose key handling raises something that is no std::exception.
+class ThrowingMemo : public TMemo {
+ public:
+  using TMemo::TMemo;
+
+ protected:
+  void keyPressEvent(QKeyEvent* e) override {
+    if (e->key() == Qt::Key_F2) throw 42;
+    TMemo::keyPressEvent(e);
+  }
+};
+
+TEST_F(MemoWidget, EveryErrorOfAnEventReachesOnErrorAndNoneEscapes) {
+  auto* memo = new ThrowingMemo(window_.get());
+  memo->setGeometry(8, 8, 100, 100);
+  memo->show();
+  memo->setFocus();
+  std::exception_ptr reported;
+  memo->OnError = [&](std::exception_ptr error) { reported = error; };
+  QTest::keyClick(memo, Qt::Key_F2);
+  ASSERT_TRUE(reported);
+  EXPECT_THROW(std::rethrow_exception(reported), int);
+  // Without a receiver the box only beeps.
+  memo->OnError = nullptr;
+  QTest::keyClick(memo, Qt::Key_F2);
+  QTest::keyClick(memo, Qt::Key_A);
+  EXPECT_NE(memo->Text().find('a'), std::string::npos) << "the box still takes keys";
+}
+
 TEST_F(MemoWidget, ClipboardKeys) {
   struct Case {
     const char* name;
