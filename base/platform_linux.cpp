@@ -74,7 +74,9 @@ std::string CurrentThreadName() {
   return buffer;
 }
 
-uint64_t CurrentThreadId() { return static_cast<uint64_t>(syscall(SYS_gettid)); }
+uint64_t CurrentThreadId() {
+  return static_cast<uint64_t>(syscall(SYS_gettid));
+}
 
 namespace {
 
@@ -110,7 +112,8 @@ int GetThreadPriorityLevel(uint64_t thread_id, int& level) {
 uint32_t TickCount32() {
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
-  const uint64_t ms = static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
+  const uint64_t ms =
+      static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
   return static_cast<uint32_t>(ms);
 }
 
@@ -296,7 +299,9 @@ void DrainTerminationSignals() {
 
 namespace {
 // An eventfd counts the signals, so however many arrive one read empties it.
-int MakeWakeDescriptor() { return ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK); }
+int MakeWakeDescriptor() {
+  return ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+}
 }  // namespace
 
 int WakeDescriptor() {

@@ -224,13 +224,16 @@ TEST_F(MemoWidget, ScrollBarThumbStandsOutFromItsTrack) {
   option.sliderPosition = option.sliderValue = bar->value();
   option.singleStep = bar->singleStep();
   option.pageStep = bar->pageStep();
-  const QRect thumb = bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, bar);
-  const QRect track = bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarGroove, bar);
+  const QRect thumb =
+      bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, bar);
+  const QRect track =
+      bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarGroove, bar);
   ASSERT_FALSE(thumb.isEmpty());
   ASSERT_GT(track.bottom() - thumb.bottom(), 20);
   const QImage image = bar->grab().toImage();
   const int thumb_light = qGray(image.pixel(thumb.center()));
-  const int track_light = qGray(image.pixel(track.center().x(), (thumb.bottom() + track.bottom()) / 2));
+  const int track_light =
+      qGray(image.pixel(track.center().x(), (thumb.bottom() + track.bottom()) / 2));
   // Clearly darker than the track, as a thumb on a light track is drawn.
   EXPECT_GE(track_light - thumb_light, 40) << "thumb " << thumb_light << ", track " << track_light;
 }

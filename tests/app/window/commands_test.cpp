@@ -281,7 +281,8 @@ TEST_F(Commands, ClosingHidesTheWindowBeforeAwaitingTheRun) {
   TForm1* form = form_.get();
   bool visible_while_awaited = true;
   std::atomic<bool> running = false;
-  form->IdThreadComponent1->OnRun = [form, &visible_while_awaited, &running](TIdThreadComponent& sender) {
+  form->IdThreadComponent1->OnRun = [form, &visible_while_awaited,
+                                     &running](TIdThreadComponent& sender) {
     running = true;
     // Still running when the teardown takes the thread object: look at the
     // window from the UI thread, which serves this step while it waits.
