@@ -9,7 +9,7 @@ ifeq ($(CI),true)
 endif
 
 .PHONY: all deps build run test bench perf-report sanitize tsan fuzz soak clean install uninstall package check-package \
-  windows test-windows
+  windows test-windows format format-check
 
 all: build
 
@@ -82,6 +82,18 @@ package: deps
 # Packages the regular build and checks it installed into a scratch root (CI runs this).
 check-package: deps
 	SKIP_DEPS=1 CMAKE_ARGS="$(CMAKE_ARGS)" bash scripts/check-package.sh $(BUILD)
+
+# The project's own C++ sources (the build folders lie beside these, not inside).
+SOURCE_DIRS = app base bench cmake conversion fuzz graphics tests tools
+FORMAT_FILES = find $(SOURCE_DIRS) -type f \( -name '*.cpp' -o -name '*.h' \) -print0
+
+# Rewrites every source file in the style of .clang-format.
+format: deps
+	$(FORMAT_FILES) | xargs -0 clang-format -i
+
+# Fails, naming the places, when a source file does not follow .clang-format (CI runs this).
+format-check: deps
+	$(FORMAT_FILES) | xargs -0 clang-format --dry-run -Werror
 
 clean:
 	rm -rf $(BUILD) build-asan build-tsan build-fuzz build-package build-windows

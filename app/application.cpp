@@ -1,7 +1,5 @@
 #include "app/application.h"
 
-#include <cxxabi.h>
-
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QGuiApplication>
@@ -61,14 +59,6 @@ void InstallWakeUp(QWidget* owner) {
   SetWakeUiThread([] { SignalWakeDescriptor(); });
 }
 
-std::string Demangle(const char* name) {
-  int status = 0;
-  char* text = abi::__cxa_demangle(name, nullptr, nullptr, &status);
-  std::string result = status == 0 && text ? text : name;
-  std::free(text);
-  return result;
-}
-
 }  // namespace
 
 QString AppTitleFromPath(const std::string& path) {
@@ -100,10 +90,9 @@ QString FatalErrorText(std::exception_ptr error) {
     message = e.Message();
     address = e.RaiseAddress();
   } catch (const std::exception& e) {
-    class_name = Demangle(typeid(e).name());
+    class_name = DemangledTypeName(typeid(e));
   } catch (...) {
-    const std::type_info* type = abi::__cxa_current_exception_type();
-    class_name = type ? Demangle(type->name()) : "unknown";
+    class_name = CurrentExceptionTypeName();
   }
   std::string module_path;
   uintptr_t offset = 0;
@@ -112,12 +101,14 @@ QString FatalErrorText(std::exception_ptr error) {
     offset = reinterpret_cast<uintptr_t>(address) - 0x1000;
   }
   const size_t slash = module_path.find_last_of('/');
-  const std::string module = slash == std::string::npos ? module_path : module_path.substr(slash + 1);
+  const std::string module =
+      slash == std::string::npos ? module_path : module_path.substr(slash + 1);
   const char* stop = !message.empty() && message.back() != '.' ? "." : "";
   // Eight hex digits, as the format says: an offset wider than 32 bits (an
   // address in no module is the address less 0x1000) keeps its low half.
-  std::string text = Format("Exception %s in module %s at %08X.\r\n%s%s\r\n", class_name.c_str(), module.c_str(),
-                            static_cast<unsigned>(static_cast<uint32_t>(offset)), message.c_str(), stop);
+  std::string text =
+      Format("Exception %s in module %s at %08X.\r\n%s%s\r\n", class_name.c_str(), module.c_str(),
+             static_cast<unsigned>(static_cast<uint32_t>(offset)), message.c_str(), stop);
   if (text.size() > 1024) text.resize(1024);
   return QString::fromUtf8(text);
 }
@@ -141,15 +132,18 @@ void ReportUnhandledErrorLater(std::exception_ptr error) noexcept {
     ReportUnhandledError(error);
     return;
   }
-  QMetaObject::invokeMethod(core, [error] { ReportUnhandledError(error); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      core, [error] { ReportUnhandledError(error); }, Qt::QueuedConnection);
 }
 
-TApplication::TApplication(const std::string& program_path) : app_title_(AppTitleFromPath(program_path)) {
+TApplication::TApplication(const std::string& program_path)
+    : app_title_(AppTitleFromPath(program_path)) {
   // Every window, and the desktop's task list, shows the program's icon.
   QApplication::setWindowIcon(ApplicationIcon());
   QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopFileName));
   hidden_window_ = std::make_unique<THiddenAppWindow>(app_title_);
-  if (QScreen* screen = QGuiApplication::primaryScreen()) hidden_window_->move(screen->geometry().center());
+  if (QScreen* screen = QGuiApplication::primaryScreen())
+    hidden_window_->move(screen->geometry().center());
   g_application = this;
   InstallWakeUp(hidden_window_.get());
 
@@ -172,7 +166,8 @@ TApplication::TApplication(const std::string& program_path) : app_title_(AppTitl
     });
   }
   // The session manager asks for consent: nothing here objects.
-  QObject::connect(qApp, &QGuiApplication::commitDataRequest, hidden_window_.get(), [](QSessionManager&) {});
+  QObject::connect(qApp, &QGuiApplication::commitDataRequest, hidden_window_.get(),
+                   [](QSessionManager&) {});
 }
 
 TApplication::~TApplication() {
@@ -183,7 +178,9 @@ TApplication::~TApplication() {
   if (g_application == this) g_application = nullptr;
 }
 
-TApplication* TApplication::Instance() { return g_application; }
+TApplication* TApplication::Instance() {
+  return g_application;
+}
 
 void TApplication::RegisterStartupHook(std::function<void(const TStartupHook& previous)> hook) {
   TStartupHook previous = std::move(startup_chain_);
@@ -200,7 +197,8 @@ void TApplication::IdleStep() {
   bool served = false;
   Trapped([&] { served = ServeUiRequests(); });
   if (served) {
-    if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance()) dispatcher->wakeUp();
+    if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance())
+      dispatcher->wakeUp();
   }
 }
 
@@ -222,7 +220,12 @@ void TApplication::RunMessageLoop() {
 void TApplication::RequestQuit() {
   // Like a posted quit message: what is already queued is handled first.
   QMetaObject::invokeMethod(
-      qApp, [this] { quit_received_ = true; QCoreApplication::exit(0); }, Qt::QueuedConnection);
+      qApp,
+      [this] {
+        quit_received_ = true;
+        QCoreApplication::exit(0);
+      },
+      Qt::QueuedConnection);
 }
 
 void TApplication::ReportUnhandledError(std::exception_ptr error) {
@@ -239,7 +242,8 @@ void TApplication::ReportUnhandledError(std::exception_ptr error) {
 }
 
 void TApplication::ShowErrorBox(const Exception& error) {
-  ShowAppMessageBox(WithErrorFullStop(QString::fromUtf8(error.Message())), app_title_, MB_OK | MB_ICONERROR);
+  ShowAppMessageBox(WithErrorFullStop(QString::fromUtf8(error.Message())), app_title_,
+                    MB_OK | MB_ICONERROR);
 }
 
 int TApplication::ShowAppMessageBox(const QString& text, const QString& caption, unsigned flags) {
@@ -249,7 +253,8 @@ int TApplication::ShowAppMessageBox(const QString& text, const QString& caption,
   // Every other window of the program is disabled while the box is up.
   std::vector<QPointer<QWidget>> disabled;
   for (QWidget* widget : QApplication::topLevelWidgets()) {
-    if (widget != active && widget->isVisible() && widget->isEnabled() && widget != hidden_window_.get()) {
+    if (widget != active && widget->isVisible() && widget->isEnabled() &&
+        widget != hidden_window_.get()) {
       widget->setEnabled(false);
       disabled.emplace_back(widget);
     }
@@ -274,7 +279,8 @@ int TApplication::ShowAppMessageBox(const QString& text, const QString& caption,
 void TApplication::ShowFatalErrorBox(std::exception_ptr error) {
   const QString text = FatalErrorText(error);
   if (qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr) {
-    MessageBoxPresenter()(nullptr, text, QStringLiteral("Application Error"), MB_OK | MB_ICONERROR | MB_TASKMODAL);
+    MessageBoxPresenter()(nullptr, text, QStringLiteral("Application Error"),
+                          MB_OK | MB_ICONERROR | MB_TASKMODAL);
   } else {
     std::fputs(text.toUtf8().constData(), stderr);
   }

@@ -40,7 +40,6 @@ class TApplication {
   static TApplication* Instance();
 
   const QString& AppTitle() const { return app_title_; }
-  QWidget* HiddenWindow() const { return hidden_window_.get(); }
   QWidget* MainForm() const { return main_form_; }
   bool MainWindowOnTaskbar = false;
   bool Running() const { return running_; }

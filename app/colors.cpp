@@ -17,13 +17,18 @@ int HueToRgb(int n1, int n2, int hue) {
   if (hue > kHlsMax) hue -= kHlsMax;
   if (hue < kHlsMax / 6) return n1 + (((n2 - n1) * hue + kHlsMax / 12) / (kHlsMax / 6));
   if (hue < kHlsMax / 2) return n2;
-  if (hue < kHlsMax * 2 / 3) return n1 + (((n2 - n1) * (kHlsMax * 2 / 3 - hue) + kHlsMax / 12) / (kHlsMax / 6));
+  if (hue < kHlsMax * 2 / 3)
+    return n1 + (((n2 - n1) * (kHlsMax * 2 / 3 - hue) + kHlsMax / 12) / (kHlsMax / 6));
   return n1;
 }
 
-int Clip(int v) { return std::clamp(v, 0, 255); }
+int Clip(int v) {
+  return std::clamp(v, 0, 255);
+}
 
-QColor PaletteColor(QPalette::ColorRole role) { return QGuiApplication::palette().color(QPalette::Active, role); }
+QColor PaletteColor(QPalette::ColorRole role) {
+  return QGuiApplication::palette().color(QPalette::Active, role);
+}
 
 }  // namespace
 
@@ -94,12 +99,26 @@ QColor MixColors(QColor a, QColor b, int weight) {
   return QColor(mix(a.red(), b.red()), mix(a.green(), b.green()), mix(a.blue(), b.blue()));
 }
 
-QColor ButtonFaceColor() { return PaletteColor(QPalette::Button); }
-QColor ButtonShadowColor() { return PaletteColor(QPalette::Dark); }
-QColor ButtonHighlightColor() { return PaletteColor(QPalette::Light); }
-QColor WindowColor() { return PaletteColor(QPalette::Base); }
-QColor SelectionHighlightColor() { return PaletteColor(QPalette::Highlight); }
-QColor WindowTextColor() { return PaletteColor(QPalette::WindowText); }
-QColor ButtonTextColor() { return PaletteColor(QPalette::ButtonText); }
+QColor ButtonFaceColor() {
+  return PaletteColor(QPalette::Button);
+}
+QColor ButtonShadowColor() {
+  return PaletteColor(QPalette::Dark);
+}
+QColor ButtonHighlightColor() {
+  return PaletteColor(QPalette::Light);
+}
+QColor WindowColor() {
+  return PaletteColor(QPalette::Base);
+}
+QColor SelectionHighlightColor() {
+  return PaletteColor(QPalette::Highlight);
+}
+QColor WindowTextColor() {
+  return PaletteColor(QPalette::WindowText);
+}
+QColor ButtonTextColor() {
+  return PaletteColor(QPalette::ButtonText);
+}
 
 }  // namespace qv

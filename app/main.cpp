@@ -32,7 +32,8 @@ std::string NoDisplayLine() {
   if (!platform.isEmpty() && !platform.startsWith("xcb") && !platform.startsWith("wayland")) {
     why = "the window system \"" + platform.toStdString() + "\" could not be started";
   } else if (x_display.isEmpty() && wayland_display.isEmpty()) {
-    why = "no display (neither DISPLAY nor WAYLAND_DISPLAY is set); start it in a graphical session";
+    why =
+        "no display (neither DISPLAY nor WAYLAND_DISPLAY is set); start it in a graphical session";
   } else if (!x_display.isEmpty()) {
     why = "cannot connect to the display \"" + x_display.toStdString() + "\"";
   } else {

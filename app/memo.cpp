@@ -350,8 +350,8 @@ QMenu* TMemo::CreateContextMenu() {
   add(QStringLiteral("粘贴(&P)"), "paste", clip && clip->hasText(), [this] { Paste(); });
   add(QStringLiteral("删除(&D)"), "delete", has_selection, [this] { DeleteSelection(); });
   menu->addSeparator();
-  add(QStringLiteral("全选(&A)"), "selectAll", doc_.Length() > 0 && SelEnd() - SelStart() < doc_.Length(),
-      [this] { SelectAll(); });
+  add(QStringLiteral("全选(&A)"), "selectAll",
+      doc_.Length() > 0 && SelEnd() - SelStart() < doc_.Length(), [this] { SelectAll(); });
   return menu;
 }
 
@@ -369,9 +369,9 @@ void TMemo::contextMenuEvent(QContextMenuEvent* e) {
 bool TMemo::Trap(const std::function<bool()>& handle) {
   try {
     return handle();
-  } catch (const std::exception& error) {
+  } catch (...) {
     if (OnError) {
-      OnError(error);
+      OnError(std::current_exception());
     } else {
       QApplication::beep();
     }
@@ -476,8 +476,7 @@ void TMemo::mousePressEvent(QMouseEvent* e) {
     const int64_t line = doc_.Layout().LineOf(pos);
     // A click right of a wrapped line's end puts the caret there, not on the next line.
     const int row = std::max(0, (p.y() - kMarginTop) / line_height_);
-    const int64_t clicked =
-        std::clamp<int64_t>(TopLine() + row, 0, doc_.Layout().LineCount() - 1);
+    const int64_t clicked = std::clamp<int64_t>(TopLine() + row, 0, doc_.Layout().LineCount() - 1);
     doc_.Click(pos, clicked != line, e->modifiers() & Qt::ShiftModifier);
     selecting_ = true;
     last_mouse_ = p;

@@ -81,9 +81,9 @@ class TMemo : public QAbstractScrollArea {
   void Paste();
   void DeleteSelection();
 
-  // Receives errors raised while the box handles an event (chiefly "Out of memory"
-  // on a huge paste), which must not unwind through Qt. Without one the box beeps.
-  std::function<void(const std::exception&)> OnError;
+  // Receives every error raised while the box handles an event (chiefly "Out of
+  // memory" on a huge paste), which must not unwind through Qt. Without one the box beeps.
+  std::function<void(std::exception_ptr)> OnError;
 
   // The edit context menu, with its items enabled as they apply; the caller owns it.
   QMenu* CreateContextMenu();

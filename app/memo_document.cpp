@@ -233,8 +233,7 @@ void TMemoDocument::ApplyRaw(int64_t pos, int64_t count, std::string_view insert
   layout_.Update(*text_, pos, count, static_cast<int64_t>(insert.size()));
 }
 
-void TMemoDocument::Edit(int64_t pos, int64_t count, std::string_view insert,
-                         TMemoEditKind kind) {
+void TMemoDocument::Edit(int64_t pos, int64_t count, std::string_view insert, TMemoEditKind kind) {
   TMemoEdit record{pos, text_->Mid(pos, count), static_cast<int64_t>(insert.size()), caret_,
                    anchor_};
   ApplyRaw(pos, count, insert);

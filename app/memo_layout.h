@@ -25,7 +25,6 @@ class TLineStarts {
   int64_t Find(int64_t pos) const;
   void Reset(bool wide);
   void Widen();
-  bool Wide() const { return wide_; }
   void PushBack(int64_t start);
   void ShrinkToFit();
   // Replaces entries [first, last) with `starts`, then adds delta to the entries after them.

@@ -33,16 +33,31 @@ int ShowQtMessageBox(QWidget* owner, const QString& text, const QString& caption
   box.setTextFormat(Qt::PlainText);
   box.setWindowModality(Qt::ApplicationModal);
   switch (flags & 0xF0) {
-    case MB_ICONERROR: box.setIcon(QMessageBox::Critical); break;
-    case MB_ICONQUESTION: box.setIcon(QMessageBox::Question); break;
-    case MB_ICONWARNING: box.setIcon(QMessageBox::Warning); break;
-    case MB_ICONINFORMATION: box.setIcon(QMessageBox::Information); break;
-    default: break;
+    case MB_ICONERROR:
+      box.setIcon(QMessageBox::Critical);
+      break;
+    case MB_ICONQUESTION:
+      box.setIcon(QMessageBox::Question);
+      break;
+    case MB_ICONWARNING:
+      box.setIcon(QMessageBox::Warning);
+      break;
+    case MB_ICONINFORMATION:
+      box.setIcon(QMessageBox::Information);
+      break;
+    default:
+      break;
   }
   switch (flags & 0x0F) {
-    case MB_OKCANCEL: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
-    case MB_YESNO: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
-    default: box.setStandardButtons(QMessageBox::Ok); break;
+    case MB_OKCANCEL:
+      box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+      break;
+    case MB_YESNO:
+      box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+      break;
+    default:
+      box.setStandardButtons(QMessageBox::Ok);
+      break;
   }
   // Ctrl+C copies the box as text, in the layout desktop users know from
   // other systems' message boxes (handy for bug reports).
@@ -50,15 +65,20 @@ int ShowQtMessageBox(QWidget* owner, const QString& text, const QString& caption
   QObject::connect(copy, &QShortcut::activated, &box, [&box] {
     const QString rule = QStringLiteral("---------------------------\n");
     QString buttons;
-    for (QAbstractButton* button : box.buttons()) buttons += button->text().remove(u'&') + QStringLiteral("   ");
-    QGuiApplication::clipboard()->setText(rule + box.windowTitle() + u'\n' + rule + box.text() + u'\n' + rule +
-                                          buttons + u'\n' + rule);
+    for (QAbstractButton* button : box.buttons())
+      buttons += button->text().remove(u'&') + QStringLiteral("   ");
+    QGuiApplication::clipboard()->setText(rule + box.windowTitle() + u'\n' + rule + box.text() +
+                                          u'\n' + rule + buttons + u'\n' + rule);
   });
   switch (box.exec()) {
-    case QMessageBox::Cancel: return IDCANCEL;
-    case QMessageBox::Yes: return IDYES;
-    case QMessageBox::No: return IDNO;
-    default: return IDOK;
+    case QMessageBox::Cancel:
+      return IDCANCEL;
+    case QMessageBox::Yes:
+      return IDYES;
+    case QMessageBox::No:
+      return IDNO;
+    default:
+      return IDOK;
   }
 }
 

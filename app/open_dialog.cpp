@@ -1,9 +1,9 @@
 #include "app/open_dialog.h"
 
-#include <QApplication>
-#include <QDir>
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QCompleter>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -38,7 +38,8 @@ QStringList QtNameFilters(const QString& filter) {
 // column taking the rest.
 void FitColumns(QFileDialog& dialog) {
   QSize size = dialog.sizeHint().expandedTo(QSize(760, 460));
-  if (const QScreen* screen = dialog.screen()) size = size.boundedTo(screen->availableGeometry().size());
+  if (const QScreen* screen = dialog.screen())
+    size = size.boundedTo(screen->availableGeometry().size());
   dialog.resize(size);
   if (auto* view = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
     QHeaderView* header = view->header();
@@ -61,7 +62,8 @@ class TFileDialog : public QFileDialog {
   using QFileDialog::QFileDialog;
   void done(int result) override {
     for (QCompleter* completer : findChildren<QCompleter*>()) {
-      if (QAbstractItemView* list = completer->popup(); list != nullptr && list->isVisible()) list->hide();
+      if (QAbstractItemView* list = completer->popup(); list != nullptr && list->isVisible())
+        list->hide();
     }
     QFileDialog::done(result);
   }
@@ -77,7 +79,8 @@ bool TOpenDialog::Execute() {
   // tests; on Windows, users expect the system's dialog and get it.
   dialog.setOption(QFileDialog::DontUseNativeDialog, QGuiApplication::platformName() != QStringLiteral("windows"));
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
-  dialog.setFileMode(Options.count(TOpenOption::ofFileMustExist) ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+  dialog.setFileMode(Options.count(TOpenOption::ofFileMustExist) ? QFileDialog::ExistingFile
+                                                                 : QFileDialog::AnyFile);
   dialog.setOption(QFileDialog::ReadOnly, false);
   dialog.setSizeGripEnabled(Options.count(TOpenOption::ofEnableSizing) != 0);
   dialog.setWindowModality(Qt::ApplicationModal);

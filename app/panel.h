@@ -13,7 +13,6 @@ class TPanel : public QWidget {
   enum class TFrame { FlatEtched, RaisedBevel };
 
   TPanel(QWidget* parent, TFrame frame);
-  TFrame Frame() const { return frame_; }
   // The area inside the frame or bevel, in the panel's coordinates.
   QRect ClientRect() const;
 

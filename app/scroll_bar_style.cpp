@@ -27,7 +27,8 @@ void TScrollBarStyle::drawComplexControl(ComplexControl control, const QStyleOpt
   if (bar->maximum == bar->minimum || !(bar->state & State_Enabled)) return;
   QRect thumb = subControlRect(CC_ScrollBar, bar, SC_ScrollBarSlider, widget);
   if (thumb.isEmpty()) return;
-  thumb = bar->orientation == Qt::Vertical ? thumb.adjusted(2, 1, -2, -1) : thumb.adjusted(1, 2, -1, -2);
+  thumb = bar->orientation == Qt::Vertical ? thumb.adjusted(2, 1, -2, -1)
+                                           : thumb.adjusted(1, 2, -1, -2);
   const bool on_thumb = bar->activeSubControls & SC_ScrollBarSlider;
   const bool pressed = on_thumb && (bar->state & State_Sunken);
   const bool hot = on_thumb && (bar->state & State_MouseOver);

@@ -17,8 +17,8 @@ class TScrollBarStyle : public QProxyStyle {
   // darker still while dragged.
   static QColor ThumbColor(const QPalette& palette, bool hot, bool pressed);
 
-  void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
-                          const QWidget* widget) const override;
+  void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
+                          QPainter* painter, const QWidget* widget) const override;
 };
 
 }  // namespace qv

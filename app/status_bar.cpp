@@ -4,8 +4,8 @@
 #include <QPainter>
 
 #include "app/colors.h"
-#include "app/perf_trace.h"
 #include "app/error_trap.h"
+#include "app/perf_trace.h"
 
 namespace qv {
 
@@ -37,7 +37,8 @@ void TStatusBar::paintEvent(QPaintEvent*) {
     painter.drawLine(panel.topRight(), panel.bottomRight());
     painter.setPen(ButtonTextColor());
     painter.setClipRect(panel.adjusted(1, 1, -1, -1));
-    painter.drawText(panel.adjusted(3, 1, -2, -1), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text_);
+    painter.drawText(panel.adjusted(3, 1, -2, -1),
+                     Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text_);
     if (PerfTraceOn()) PerfMark(QStringLiteral("painted status ") + text_);
   });
 }

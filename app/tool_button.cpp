@@ -27,7 +27,8 @@ void FillVerticalGradient(QPainter& painter, const QRect& rect, QColor top, QCol
 
 }  // namespace
 
-TRzToolButton::TRzToolButton(QWidget* parent, const QString& caption, const TImageList* images, int image_index)
+TRzToolButton::TRzToolButton(QWidget* parent, const QString& caption, const TImageList* images,
+                             int image_index)
     : QWidget(parent), caption_(caption), images_(images), image_index_(image_index) {
   setFocusPolicy(Qt::NoFocus);
   setAttribute(Qt::WA_Hover, false);
@@ -69,7 +70,8 @@ void TRzToolButton::paintEvent(QPaintEvent*) {
     const int block = kIconSize + (caption_.isEmpty() ? 0 : kIconGap + caption_width);
     const int left = area.left() + (area.width() - block) / 2;
     if (images_ != nullptr && image_index_ >= 0 && image_index_ < images_->Count()) {
-      painter.drawPixmap(left, area.top() + (area.height() - kIconSize) / 2, images_->Image(image_index_));
+      painter.drawPixmap(left, area.top() + (area.height() - kIconSize) / 2,
+                         images_->Image(image_index_));
     }
     painter.setPen(WindowTextColor());
     painter.setFont(font());

@@ -20,7 +20,6 @@ class TRzToolButton : public QWidget {
   std::function<void()> OnClick;
 
   QString Caption() const { return caption_; }
-  int ImageIndex() const { return image_index_; }
   TLook Look() const;
   // max(25, icon + caption width + 12), the caption measured in the button's font.
   int PreferredWidth() const;

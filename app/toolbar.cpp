@@ -62,8 +62,12 @@ void TRzToolbar::LayoutControls() {
   laying_out_ = false;
 }
 
-QColor TRzToolbar::GradientTop() { return WindowColor(); }
-QColor TRzToolbar::GradientBottom() { return DarkerBy(ButtonFaceColor(), 10); }
+QColor TRzToolbar::GradientTop() {
+  return WindowColor();
+}
+QColor TRzToolbar::GradientBottom() {
+  return DarkerBy(ButtonFaceColor(), 10);
+}
 
 void TRzToolbar::paintEvent(QPaintEvent*) {
   Trapped([&] {

@@ -21,9 +21,9 @@
 #include "app/tool_button.h"
 #include "app/toolbar.h"
 #include "base/exceptions.h"
-#include "conversion/threads/id_thread_component.h"
 #include "conversion/jpeg_image.h"
 #include "conversion/picture_hex.h"
+#include "conversion/threads/id_thread_component.h"
 #include "conversion/threads/ui_handoff.h"
 
 namespace qv {
@@ -50,8 +50,8 @@ TForm1::TForm1(QWidget* owner) : QWidget(owner) {
   // A normal top-level window (a dialog-type one gets no taskbar button on
   // several desktops) with a fixed frame: system menu and close button only;
   // the fixed size below keeps it from being resized or maximised.
-  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                 Qt::WindowCloseButtonHint);
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
   QPalette palette = this->palette();
   palette.setColor(QPalette::Window, ButtonFaceColor());
   setPalette(palette);
@@ -59,7 +59,8 @@ TForm1::TForm1(QWidget* owner) : QWidget(owner) {
 
   setFont(WindowFont());
   const int text_height = QFontMetrics(font()).height();
-  if (text_height != kReferenceTextHeight) scale_ = static_cast<double>(text_height) / kReferenceTextHeight;
+  if (text_height != kReferenceTextHeight)
+    scale_ = static_cast<double>(text_height) / kReferenceTextHeight;
   setFixedSize(Scaled(0, 0, kClientWidth, kClientHeight).size());
 
   OpenDialog1 = std::make_unique<TOpenDialog>(this);
@@ -68,7 +69,7 @@ TForm1::TForm1(QWidget* owner) : QWidget(owner) {
   Memo1 = new TMemo(this);
   Memo1->setObjectName(QStringLiteral("Memo1"));
   Memo1->setGeometry(Scaled(8, 263, 313, 311));
-  Memo1->OnError = [](const std::exception&) { ReportUnhandledError(std::current_exception()); };
+  Memo1->OnError = [](std::exception_ptr error) { ReportUnhandledError(error); };
 
   Panel1 = new TPanel(this, TPanel::TFrame::FlatEtched);
   Panel1->setGeometry(Scaled(8, 32, 313, 225));
@@ -87,7 +88,8 @@ TForm1::TForm1(QWidget* owner) : QWidget(owner) {
   // The row height and the members' sizes scale with the rest of the window.
   RzToolbar1->SetRowHeight(Scaled(0, 0, 0, TRzToolbar::kRowHeight).height());
   auto add_button = [&](const char* caption, int image_index, void (TForm1::*handler)()) {
-    auto* button = new TRzToolButton(RzToolbar1, QString::fromUtf8(caption), ImageList1.get(), image_index);
+    auto* button =
+        new TRzToolButton(RzToolbar1, QString::fromUtf8(caption), ImageList1.get(), image_index);
     button->resize(button->width(), Scaled(0, 0, 0, button->height()).height());
     button->OnClick = [this, handler] { (this->*handler)(); };
     RzToolbar1->AddControl(button);
@@ -170,14 +172,16 @@ void TForm1::CenterOnceFramed() {
   // The window manager tells the frame's size only once it has framed the
   // window: centre again then, on the outer size; once, so that a move by the
   // user stays.
-  if (!placed_ || framed_ || windowHandle() == nullptr || windowHandle()->frameMargins().isNull()) return;
+  if (!placed_ || framed_ || windowHandle() == nullptr || windowHandle()->frameMargins().isNull())
+    return;
   framed_ = true;
   windowHandle()->removeEventFilter(this);
   CenterOnScreen();
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == windowHandle() && event->type() == QEvent::Expose) Trapped([&] { CenterOnceFramed(); });
+  if (watched == windowHandle() && event->type() == QEvent::Expose)
+    Trapped([&] { CenterOnceFramed(); });
   return QWidget::eventFilter(watched, event);
 }
 
@@ -189,7 +193,8 @@ void TForm1::moveEvent(QMoveEvent* event) {
 void TForm1::changeEvent(QEvent* event) {
   Trapped([&] {
     // The first activation gives the focus to the only control that takes it.
-    if (event->type() == QEvent::ActivationChange && isActiveWindow() && focusWidget() == nullptr) Memo1->setFocus();
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && focusWidget() == nullptr)
+      Memo1->setFocus();
     if (event->type() == QEvent::ActivationChange) CenterOnceFramed();
   });
   QWidget::changeEvent(event);
@@ -235,7 +240,9 @@ void TForm1::RzToolButton3Click() {
   PerfMark(QStringLiteral("to-picture assigned"));
 }
 
-void TForm1::RzToolButton4Click() { close(); }
+void TForm1::RzToolButton4Click() {
+  close();
+}
 
 // Runs on the worker thread; everything that touches the window is handed to
 // the UI thread. A failure skips to the final status text, which names it.

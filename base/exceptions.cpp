@@ -9,6 +9,8 @@ namespace qv {
 __attribute__((noinline)) Exception::Exception(std::string message)
     : message_(std::move(message)), address_(__builtin_return_address(0)) {}
 
-void RaiseOutOfMemory() { throw EOutOfMemory(kOutOfMemoryText); }
+void RaiseOutOfMemory() {
+  throw EOutOfMemory(kOutOfMemoryText);
+}
 
 }  // namespace qv

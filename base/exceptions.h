@@ -29,14 +29,14 @@ class Exception : public std::exception {
   const void* address_;
 };
 
-#define QV_DECLARE_EXCEPTION(Name, Base)                                       \
-  class Name : public Base {                                                   \
-   public:                                                                     \
-    using Base::Base;                                                          \
-    const char* ClassName() const noexcept override { return #Name; }          \
-    bool InheritsFrom(std::string_view name) const noexcept override {         \
-      return name == #Name || Base::InheritsFrom(name);                        \
-    }                                                                          \
+#define QV_DECLARE_EXCEPTION(Name, Base)                               \
+  class Name : public Base {                                           \
+   public:                                                             \
+    using Base::Base;                                                  \
+    const char* ClassName() const noexcept override { return #Name; }  \
+    bool InheritsFrom(std::string_view name) const noexcept override { \
+      return name == #Name || Base::InheritsFrom(name);                \
+    }                                                                  \
   }
 
 QV_DECLARE_EXCEPTION(EAbort, Exception);

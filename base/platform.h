@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <typeinfo>
 #include <vector>
 
 namespace qv {
@@ -64,6 +65,12 @@ uint64_t ProcessMemoryLimit();
 // The file that holds `address` and the address's offset in it; false when the
 // address lies in no loaded module.
 bool ModuleOfAddress(const void* address, std::string& module_path, uintptr_t& offset);
+
+// The readable (demangled) name of a type, its raw name when it cannot be made readable.
+std::string DemangledTypeName(const std::type_info& type);
+// The readable name of the exception's type being handled in a catch block,
+// "unknown" when the type cannot be told.
+std::string CurrentExceptionTypeName();
 
 // Minimal file access for the read-only stream (errno set on failure).
 int OpenFileForReading(const std::string& path);

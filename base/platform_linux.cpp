@@ -1,4 +1,5 @@
 // Linux implementation of base/platform.h.
+#include <cxxabi.h>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <pthread.h>
@@ -79,7 +80,9 @@ std::string CurrentThreadName() {
   return buffer;
 }
 
-uint64_t CurrentThreadId() { return static_cast<uint64_t>(syscall(SYS_gettid)); }
+uint64_t CurrentThreadId() {
+  return static_cast<uint64_t>(syscall(SYS_gettid));
+}
 
 namespace {
 
@@ -115,7 +118,8 @@ int GetThreadPriorityLevel(uint64_t thread_id, int& level) {
 uint32_t TickCount32() {
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
-  const uint64_t ms = static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
+  const uint64_t ms =
+      static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
   return static_cast<uint32_t>(ms);
 }
 
@@ -206,6 +210,19 @@ uint64_t ProcessMemoryLimit() {
   return limit;
 }
 
+std::string DemangledTypeName(const std::type_info& type) {
+  int status = 0;
+  char* text = abi::__cxa_demangle(type.name(), nullptr, nullptr, &status);
+  std::string result = status == 0 && text ? text : type.name();
+  std::free(text);
+  return result;
+}
+
+std::string CurrentExceptionTypeName() {
+  const std::type_info* type = abi::__cxa_current_exception_type();
+  return type ? DemangledTypeName(*type) : "unknown";
+}
+
 bool ModuleOfAddress(const void* address, std::string& module_path, uintptr_t& offset) {
   Dl_info info{};
   if (address == nullptr || dladdr(address, &info) == 0 || info.dli_fname == nullptr) return false;
@@ -288,7 +305,9 @@ void DrainTerminationSignals() {
 
 namespace {
 // An eventfd counts the signals, so however many arrive one read empties it.
-int MakeWakeDescriptor() { return ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK); }
+int MakeWakeDescriptor() {
+  return ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+}
 }  // namespace
 
 int WakeDescriptor() {

@@ -47,7 +47,9 @@ int64_t TStream::CopyFrom(TStream& source, int64_t count) {
   return total;
 }
 
-TMemoryStream::~TMemoryStream() { std::free(memory_); }
+TMemoryStream::~TMemoryStream() {
+  std::free(memory_);
+}
 
 void TMemoryStream::Realloc(int64_t& capacity) {
   if (capacity < 0) RaiseOutOfMemory();
@@ -65,7 +67,8 @@ void TMemoryStream::Realloc(int64_t& capacity) {
   void* block = std::realloc(memory_, static_cast<size_t>(capacity));
   if (block == nullptr) RaiseOutOfMemory();
   // Megabytes of fresh pages cost more in faults than in copying.
-  if (capacity >= kLargeBlock && capacity > capacity_) AdviseLargeBlock(block, static_cast<size_t>(capacity));
+  if (capacity >= kLargeBlock && capacity > capacity_)
+    AdviseLargeBlock(block, static_cast<size_t>(capacity));
   memory_ = static_cast<uint8_t*>(block);
 }
 
@@ -112,9 +115,15 @@ int64_t TMemoryStream::Write(const void* buffer, int64_t count) {
 
 int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
   switch (origin) {
-    case TSeekOrigin::soBeginning: position_ = offset; break;
-    case TSeekOrigin::soCurrent: position_ += offset; break;
-    case TSeekOrigin::soEnd: position_ = size_ + offset; break;
+    case TSeekOrigin::soBeginning:
+      position_ = offset;
+      break;
+    case TSeekOrigin::soCurrent:
+      position_ += offset;
+      break;
+    case TSeekOrigin::soEnd:
+      position_ = size_ + offset;
+      break;
   }
   return position_;
 }
@@ -135,19 +144,23 @@ TFileStream::TFileStream(const std::string& path) {
   fd_ = OpenFileForReading(path);
   if (fd_ < 0) {
     const int error = errno;
-    throw EFOpenError(
-        Format("Cannot open file \"%s\". %s", FullPathName(path).c_str(), SystemErrorText(error).c_str()));
+    throw EFOpenError(Format("Cannot open file \"%s\". %s", FullPathName(path).c_str(),
+                             SystemErrorText(error).c_str()));
   }
 }
 
-TFileStream::~TFileStream() { CloseFile(fd_); }
+TFileStream::~TFileStream() {
+  CloseFile(fd_);
+}
 
 int64_t TFileStream::Read(void* buffer, int64_t count) {
   if (count <= 0) return 0;
   return ReadFile(fd_, buffer, count);
 }
 
-int64_t TFileStream::Write(const void*, int64_t) { return 0; }
+int64_t TFileStream::Write(const void*, int64_t) {
+  return 0;
+}
 
 int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
   return SeekFile(fd_, offset, static_cast<int>(origin));

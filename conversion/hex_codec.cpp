@@ -52,18 +52,23 @@ int32_t HexTextToBytesPlain(const char* text, uint8_t* bytes, int32_t count) {
 
 bool HexPathSupported(THexPath path) {
   switch (path) {
-    case THexPath::Plain: return true;
+    case THexPath::Plain:
+      return true;
 #ifdef QUORVANE_HEX_X86
-    case THexPath::SSE2: return __builtin_cpu_supports("sse2");
-    case THexPath::SSSE3: return __builtin_cpu_supports("ssse3");
-    case THexPath::AVX2: return __builtin_cpu_supports("avx2");
+    case THexPath::SSE2:
+      return __builtin_cpu_supports("sse2");
+    case THexPath::SSSE3:
+      return __builtin_cpu_supports("ssse3");
+    case THexPath::AVX2:
+      return __builtin_cpu_supports("avx2");
     // libgcc reports AVX-512 only where the system saves the registers too.
     case THexPath::AVX512BW:
       return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
     case THexPath::AVX512VBMI:
       return HexPathSupported(THexPath::AVX512BW) && __builtin_cpu_supports("avx512vbmi");
 #else
-    default: return false;
+    default:
+      return false;
 #endif
   }
   return false;
@@ -87,15 +92,27 @@ void BytesToHexTextWith(THexPath path, const uint8_t* bytes, char* text, int32_t
 #endif
   switch (path) {
 #ifdef QUORVANE_HEX_X86
-    case THexPath::SSE2: hex_x86::EncodeSse2(bytes, text, count); return;
-    case THexPath::SSSE3: hex_x86::EncodeSsse3(bytes, text, count); return;
-    case THexPath::AVX2: hex_x86::EncodeAvx2(bytes, text, count, stream); return;
-    case THexPath::AVX512BW: hex_x86::EncodeAvx512Bw(bytes, text, count, stream); return;
-    case THexPath::AVX512VBMI: hex_x86::EncodeAvx512Vbmi(bytes, text, count, stream); return;
+    case THexPath::SSE2:
+      hex_x86::EncodeSse2(bytes, text, count);
+      return;
+    case THexPath::SSSE3:
+      hex_x86::EncodeSsse3(bytes, text, count);
+      return;
+    case THexPath::AVX2:
+      hex_x86::EncodeAvx2(bytes, text, count, stream);
+      return;
+    case THexPath::AVX512BW:
+      hex_x86::EncodeAvx512Bw(bytes, text, count, stream);
+      return;
+    case THexPath::AVX512VBMI:
+      hex_x86::EncodeAvx512Vbmi(bytes, text, count, stream);
+      return;
 #else
     (void)stores;
 #endif
-    default: BytesToHexTextPlain(bytes, text, count); return;
+    default:
+      BytesToHexTextPlain(bytes, text, count);
+      return;
   }
 }
 
@@ -107,15 +124,21 @@ int32_t HexTextToBytesWith(THexPath path, const char* text, uint8_t* bytes, int3
 #endif
   switch (path) {
 #ifdef QUORVANE_HEX_X86
-    case THexPath::SSE2: return hex_x86::DecodeSse2(text, bytes, count);
-    case THexPath::SSSE3: return hex_x86::DecodeSsse3(text, bytes, count);
-    case THexPath::AVX2: return hex_x86::DecodeAvx2(text, bytes, count, stream);
-    case THexPath::AVX512BW: return hex_x86::DecodeAvx512Bw(text, bytes, count, stream);
-    case THexPath::AVX512VBMI: return hex_x86::DecodeAvx512Vbmi(text, bytes, count, stream);
+    case THexPath::SSE2:
+      return hex_x86::DecodeSse2(text, bytes, count);
+    case THexPath::SSSE3:
+      return hex_x86::DecodeSsse3(text, bytes, count);
+    case THexPath::AVX2:
+      return hex_x86::DecodeAvx2(text, bytes, count, stream);
+    case THexPath::AVX512BW:
+      return hex_x86::DecodeAvx512Bw(text, bytes, count, stream);
+    case THexPath::AVX512VBMI:
+      return hex_x86::DecodeAvx512Vbmi(text, bytes, count, stream);
 #else
     (void)stores;
 #endif
-    default: return HexTextToBytesPlain(text, bytes, count);
+    default:
+      return HexTextToBytesPlain(text, bytes, count);
   }
 }
 

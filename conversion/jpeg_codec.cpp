@@ -384,8 +384,8 @@ TBitmapDecoder::TBitmapDecoder(const uint8_t* bytes, size_t size, TGraphic* owne
   if (settings.Gray) d.out_color_space = JCS_GRAYSCALE;
   // Three-sample pixels in the bitmap's own blue, green, red order.
   if (d.out_color_space == JCS_RGB) d.out_color_space = JCS_EXT_BGR;
-  eight_ = d.out_color_space == JCS_GRAYSCALE ||
-           (settings.EightBit && d.out_color_space == JCS_EXT_BGR);
+  eight_ =
+      d.out_color_space == JCS_GRAYSCALE || (settings.EightBit && d.out_color_space == JCS_EXT_BGR);
   if (eight_) {
     d.quantize_colors = TRUE;
     d.desired_number_of_colors = kQuantizedColours;
@@ -490,6 +490,8 @@ void EncodeBGR(const uint8_t* pixels, int64_t stride, int32_t width, int32_t hei
   });
 }
 
-void SetProgressClock(TProgressClock clock) { g_progress_clock.store(clock); }
+void SetProgressClock(TProgressClock clock) {
+  g_progress_clock.store(clock);
+}
 
 }  // namespace qv::jpeg

@@ -212,9 +212,9 @@ void PlayEmfRecord(TPlayer& player, uint32_t type, const TRecord& r) {
     case EmfRecord::Arc:
     case EmfRecord::Chord:
     case EmfRecord::Pie:
-      player.ArcShape(record == EmfRecord::Arc   ? 0
+      player.ArcShape(record == EmfRecord::Arc     ? 0
                       : record == EmfRecord::Chord ? 1
-                                   : 2,
+                                                   : 2,
                       EmfRect(r, 8), QPointF(r.I32(24), r.I32(28)), QPointF(r.I32(32), r.I32(36)));
       break;
     case EmfRecord::LineTo:

@@ -129,7 +129,6 @@ class TGraphic : public TPersistent {
   TProgressEvent OnProgress;
 
   bool Modified() const { return modified_; }
-  void SetModified(bool modified) { modified_ = modified; }
   // The palette changed and has to be realised again by whoever draws the picture.
   bool PaletteDirty() const { return palette_dirty_; }
   void SetPaletteDirty(bool dirty) { palette_dirty_ = dirty; }

@@ -477,7 +477,6 @@ class TPlayer {
   QPainterPath path_;
 };
 
-
 // Plays one record of an enhanced metafile (`type` is its first word).
 void PlayEmfRecord(TPlayer& player, uint32_t type, const TRecord& r);
 // Plays one record of a Windows metafile (`function` is its function word).

@@ -131,7 +131,8 @@ void PlayWindowsMetafile(QPainter& painter, const uint8_t* data, int64_t size, c
     const TRecord head(data + at, size - at);
     const int64_t length = int64_t{head.U32(0)} * 2;
     const uint16_t function = head.U16(4);
-    if (length < 6 || length > size - at || function == static_cast<uint16_t>(WmfFunction::Eof)) break;
+    if (length < 6 || length > size - at || function == static_cast<uint16_t>(WmfFunction::Eof))
+      break;
     metafile::PlayWmfRecord(player, function, TRecord(data + at, length));
     at += length;
   }

@@ -3,9 +3,9 @@
 // record, and the readers of points and bitmaps inside records.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <cmath>
 
 #include <QColor>
 #include <QImage>

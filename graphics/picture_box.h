@@ -42,7 +42,6 @@ class TPictureBox {
   const TPicture& Picture() const { return picture_; }
 
   // Display settings as the window uses them.
-  bool Stretch() const { return true; }
   bool Transparent() const { return false; }
 
   bool Opaque() const { return PictureBoxOpaque(picture_); }

@@ -103,9 +103,9 @@ void PlayWmfRecord(TPlayer& player, uint16_t function, const TRecord& r) {
     case WmfFunction::Arc:
     case WmfFunction::Chord:
     case WmfFunction::Pie:
-      player.ArcShape(record == WmfFunction::Arc   ? 0
+      player.ArcShape(record == WmfFunction::Arc     ? 0
                       : record == WmfFunction::Chord ? 1
-                                           : 2,
+                                                     : 2,
                       box(4), point(2), point(0));
       break;
     case WmfFunction::Polygon:

@@ -34,7 +34,8 @@ inline bool CrossesPage(const char* p, uintptr_t length) {
 __attribute__((target("sse2"))) inline __m128i NibblesToDigitsSse2(__m128i nibbles) {
   // '0' + n, plus 7 more for 10..15 to reach 'A'.
   const __m128i over9 = _mm_cmpgt_epi8(nibbles, _mm_set1_epi8(9));
-  return _mm_add_epi8(_mm_add_epi8(nibbles, _mm_set1_epi8('0')), _mm_and_si128(over9, _mm_set1_epi8(7)));
+  return _mm_add_epi8(_mm_add_epi8(nibbles, _mm_set1_epi8('0')),
+                      _mm_and_si128(over9, _mm_set1_epi8(7)));
 }
 
 }  // namespace
@@ -53,8 +54,8 @@ __attribute__((target("sse2"))) void EncodeSse2(const uint8_t* bytes, char* text
 }
 
 __attribute__((target("ssse3"))) void EncodeSsse3(const uint8_t* bytes, char* text, int32_t count) {
-  const __m128i digits = _mm_setr_epi8('0', '1', '2', '3', '4', '5', '6', '7', '8', '9', 'A', 'B',
-                                       'C', 'D', 'E', 'F');
+  const __m128i digits =
+      _mm_setr_epi8('0', '1', '2', '3', '4', '5', '6', '7', '8', '9', 'A', 'B', 'C', 'D', 'E', 'F');
   const __m128i low_mask = _mm_set1_epi8(0x0F);
   int32_t i = 0;
   for (; i + 16 <= count; i += 16) {
@@ -70,7 +71,8 @@ __attribute__((target("ssse3"))) void EncodeSsse3(const uint8_t* bytes, char* te
 namespace {
 
 template <bool kStream>
-__attribute__((target("avx2"))) void EncodeAvx2Blocks(const uint8_t* bytes, char* text, int32_t count) {
+__attribute__((target("avx2"))) void EncodeAvx2Blocks(const uint8_t* bytes, char* text,
+                                                      int32_t count) {
   const __m256i digits = _mm256_setr_epi8('0', '1', '2', '3', '4', '5', '6', '7', '8', '9', 'A',
                                           'B', 'C', 'D', 'E', 'F', '0', '1', '2', '3', '4', '5',
                                           '6', '7', '8', '9', 'A', 'B', 'C', 'D', 'E', 'F');
@@ -78,7 +80,8 @@ __attribute__((target("avx2"))) void EncodeAvx2Blocks(const uint8_t* bytes, char
   int32_t i = 0;
   for (; i + 32 <= count; i += 32) {
     const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + i));
-    const __m256i hi = _mm256_shuffle_epi8(digits, _mm256_and_si256(_mm256_srli_epi16(v, 4), low_mask));
+    const __m256i hi =
+        _mm256_shuffle_epi8(digits, _mm256_and_si256(_mm256_srli_epi16(v, 4), low_mask));
     const __m256i lo = _mm256_shuffle_epi8(digits, _mm256_and_si256(v, low_mask));
     // unpack works per 128-bit lane: [0-7|16-23] and [8-15|24-31].
     const __m256i a = _mm256_unpacklo_epi8(hi, lo);
@@ -150,9 +153,11 @@ QV_NO_ASAN inline int32_t DecodeSse(const char* text, uint8_t* bytes, int32_t co
       continue;
     }
     __m128i valid0, valid1;
-    const __m128i v0 = DigitValuesSse2(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), valid0);
+    const __m128i v0 =
+        DigitValuesSse2(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), valid0);
     if (_mm_movemask_epi8(valid0) != 0xFFFF) break;
-    const __m128i v1 = DigitValuesSse2(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16)), valid1);
+    const __m128i v1 =
+        DigitValuesSse2(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16)), valid1);
     if (_mm_movemask_epi8(valid1) != 0xFFFF) break;
     __m128i w0, w1;
     if constexpr (kSsse3) {
@@ -171,12 +176,12 @@ QV_NO_ASAN inline int32_t DecodeSse(const char* text, uint8_t* bytes, int32_t co
 }  // namespace
 
 __attribute__((target("sse2"))) QV_NO_ASAN int32_t DecodeSse2(const char* text, uint8_t* bytes,
-                                                             int32_t count) {
+                                                              int32_t count) {
   return DecodeSse<false>(text, bytes, count);
 }
 
 __attribute__((target("ssse3"))) QV_NO_ASAN int32_t DecodeSsse3(const char* text, uint8_t* bytes,
-                                                               int32_t count) {
+                                                                int32_t count) {
   return DecodeSse<true>(text, bytes, count);
 }
 
@@ -189,19 +194,22 @@ namespace {
 __attribute__((target("avx2"))) inline __m256i DigitValuesAvx2(__m256i c, __m256i& valid) {
   const __m256i class_of_high = _mm256_setr_epi8(0, 0, 0, 1, 2, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0,  //
                                                  0, 0, 0, 1, 2, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0);
-  const __m256i classes_of_low = _mm256_setr_epi8(1, 3, 3, 3, 3, 3, 3, 1, 1, 1, 0, 0, 0, 0, 0, 0,  //
-                                                  1, 3, 3, 3, 3, 3, 3, 1, 1, 1, 0, 0, 0, 0, 0, 0);
+  const __m256i classes_of_low =
+      _mm256_setr_epi8(1, 3, 3, 3, 3, 3, 3, 1, 1, 1, 0, 0, 0, 0, 0, 0,  //
+                       1, 3, 3, 3, 3, 3, 3, 1, 1, 1, 0, 0, 0, 0, 0, 0);
   const __m256i letter_bias = _mm256_setr_epi8(0, 0, 0, 0, 9, 0, 9, 0, 0, 0, 0, 0, 0, 0, 0, 0,  //
                                                0, 0, 0, 0, 9, 0, 9, 0, 0, 0, 0, 0, 0, 0, 0, 0);
   const __m256i nibble = _mm256_set1_epi8(0x0F);
   const __m256i high = _mm256_and_si256(_mm256_srli_epi16(c, 4), nibble);
   const __m256i low = _mm256_and_si256(c, nibble);
-  valid = _mm256_and_si256(_mm256_shuffle_epi8(class_of_high, high), _mm256_shuffle_epi8(classes_of_low, low));
+  valid = _mm256_and_si256(_mm256_shuffle_epi8(class_of_high, high),
+                           _mm256_shuffle_epi8(classes_of_low, low));
   return _mm256_add_epi8(low, _mm256_shuffle_epi8(letter_bias, high));
 }
 
 template <bool kStream>
-__attribute__((target("avx2"))) QV_NO_ASAN inline int32_t DecodeAvx2Blocks(const char* text, uint8_t* bytes,
+__attribute__((target("avx2"))) QV_NO_ASAN inline int32_t DecodeAvx2Blocks(const char* text,
+                                                                           uint8_t* bytes,
                                                                            int32_t count) {
   int32_t done = 0;
   const __m256i weights = _mm256_set1_epi16(0x0110);
@@ -215,14 +223,21 @@ __attribute__((target("avx2"))) QV_NO_ASAN inline int32_t DecodeAvx2Blocks(const
       continue;
     }
     __m256i ok0, ok1, ok2, ok3;
-    const __m256i v0 = DigitValuesAvx2(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), ok0);
-    const __m256i v1 = DigitValuesAvx2(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32)), ok1);
-    const __m256i v2 = DigitValuesAvx2(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 64)), ok2);
-    const __m256i v3 = DigitValuesAvx2(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 96)), ok3);
+    const __m256i v0 =
+        DigitValuesAvx2(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), ok0);
+    const __m256i v1 =
+        DigitValuesAvx2(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32)), ok1);
+    const __m256i v2 =
+        DigitValuesAvx2(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 64)), ok2);
+    const __m256i v3 =
+        DigitValuesAvx2(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 96)), ok3);
     const __m256i all_ok = _mm256_min_epu8(_mm256_min_epu8(ok0, ok1), _mm256_min_epu8(ok2, ok3));
-    if (_mm256_movemask_epi8(_mm256_cmpeq_epi8(all_ok, zero)) != 0) break;  // the tail finds the stop
-    const __m256i a = _mm256_packus_epi16(_mm256_maddubs_epi16(v0, weights), _mm256_maddubs_epi16(v1, weights));
-    const __m256i b = _mm256_packus_epi16(_mm256_maddubs_epi16(v2, weights), _mm256_maddubs_epi16(v3, weights));
+    if (_mm256_movemask_epi8(_mm256_cmpeq_epi8(all_ok, zero)) != 0)
+      break;  // the tail finds the stop
+    const __m256i a =
+        _mm256_packus_epi16(_mm256_maddubs_epi16(v0, weights), _mm256_maddubs_epi16(v1, weights));
+    const __m256i b =
+        _mm256_packus_epi16(_mm256_maddubs_epi16(v2, weights), _mm256_maddubs_epi16(v3, weights));
     // packus interleaves the 128-bit lanes: restore byte order.
     __m256i* out = reinterpret_cast<__m256i*>(bytes + done);
     if constexpr (kStream) {
@@ -240,12 +255,13 @@ __attribute__((target("avx2"))) QV_NO_ASAN inline int32_t DecodeAvx2Blocks(const
 }  // namespace
 
 __attribute__((target("avx2"))) QV_NO_ASAN int32_t DecodeAvx2(const char* text, uint8_t* bytes,
-                                                             int32_t count, bool stream) {
+                                                              int32_t count, bool stream) {
   if (count <= 0) return 0;
   int32_t done = 0;
   if (stream && count >= 256) {
     // Streaming stores want the bytes 32-byte aligned; 64 lets each step fill a whole cache line.
-    const int32_t head = static_cast<int32_t>((64 - (reinterpret_cast<uintptr_t>(bytes) & 63)) & 63);
+    const int32_t head =
+        static_cast<int32_t>((64 - (reinterpret_cast<uintptr_t>(bytes) & 63)) & 63);
     done = HexTextToBytesPlain(text, bytes, head);
     if (done < head) return done;
     done += DecodeAvx2Blocks<true>(text + 2 * done, bytes + done, count - done);
@@ -254,7 +270,8 @@ __attribute__((target("avx2"))) QV_NO_ASAN int32_t DecodeAvx2(const char* text, 
     // Loads that start on a 32-byte boundary never split a cache line; pairs
     // get there when the text starts on an even address.
     if ((reinterpret_cast<uintptr_t>(text) & 1) == 0 && count >= 256) {
-      const int32_t head = static_cast<int32_t>(((32 - (reinterpret_cast<uintptr_t>(text) & 31)) & 31) / 2);
+      const int32_t head =
+          static_cast<int32_t>(((32 - (reinterpret_cast<uintptr_t>(text) & 31)) & 31) / 2);
       done = HexTextToBytesPlain(text, bytes, head);
       if (done < head) return done;
     }

@@ -17,7 +17,8 @@ __attribute__((target("avx2"))) void EncodeAvx2(const uint8_t* bytes, char* text
 __attribute__((target("avx512f,avx512bw"))) void EncodeAvx512Bw(const uint8_t* bytes, char* text,
                                                                 int32_t count, bool stream);
 __attribute__((target("avx512f,avx512bw,avx512vbmi"))) void EncodeAvx512Vbmi(const uint8_t* bytes,
-                                                                             char* text, int32_t count,
+                                                                             char* text,
+                                                                             int32_t count,
                                                                              bool stream);
 
 __attribute__((target("sse2"))) int32_t DecodeSse2(const char* text, uint8_t* bytes, int32_t count);

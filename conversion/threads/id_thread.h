@@ -12,7 +12,6 @@
 
 namespace qv {
 
-
 // A re-entrant lock: an operation holding it may call another that takes it.
 class TIdCriticalSection {
  public:
@@ -88,8 +87,6 @@ class TIdThread : public TThread {
   // True when a failure of the run has been dealt with and the thread goes on.
   virtual bool HandleRunException(const std::exception&) { return false; }
   virtual void Run() = 0;
-
-  TIdCriticalSection& Lock() { return lock_; }
 
  private:
   void RunPass();

@@ -30,8 +30,6 @@ class TIdThreadEx final : public TIdThread {
   TIdThreadEx(TIdThreadComponent& component, bool loop);
   ~TIdThreadEx() override;
 
-  TIdThreadComponent& Component() { return component_; }
-
  protected:
   void AfterRun() override;
   void AfterExecute() override;

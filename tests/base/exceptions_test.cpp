@@ -37,8 +37,9 @@ TEST(Exceptions, CaughtAsBaseKeepsMessageAndRaisePlace) {
 TEST(Format, FillsSystemTexts) {
   EXPECT_EQ(Format(kCannotAssignText, "TPicture", "TJPEGImage"),
             "Cannot assign a TPicture to a TJPEGImage");
-  EXPECT_EQ(Format("CheckSynchronize called from thread $%x, which is NOT the main thread", 0x1a2bu),
-            "CheckSynchronize called from thread $1a2b, which is NOT the main thread");
+  EXPECT_EQ(
+      Format("CheckSynchronize called from thread $%x, which is NOT the main thread", 0x1a2bu),
+      "CheckSynchronize called from thread $1a2b, which is NOT the main thread");
   EXPECT_EQ(Format("%s", ""), "");
   EXPECT_EQ(Format("%s", std::string(5000, 'x').c_str()).size(), 5000u);
 }

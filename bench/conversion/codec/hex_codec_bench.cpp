@@ -67,7 +67,8 @@ void HexDecode(benchmark::State& state) {
   qv::BytesToHexTextPlain(bytes.data(), text.data(), static_cast<int32_t>(n));
   std::vector<uint8_t> out(n);
   for (auto _ : state) {
-    const int32_t got = qv::HexTextToBytesWith(kPath, text.data(), out.data(), static_cast<int32_t>(n));
+    const int32_t got =
+        qv::HexTextToBytesWith(kPath, text.data(), out.data(), static_cast<int32_t>(n));
     benchmark::DoNotOptimize(got);
     benchmark::ClobberMemory();
   }

@@ -14,8 +14,6 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
-#include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -23,6 +21,7 @@
 #include "base/streams.h"
 #include "conversion/jpeg_image.h"
 #include "conversion/picture_hex.h"
+#include "tests/test_support.h"
 
 extern char** environ;
 
@@ -36,12 +35,8 @@ std::string CorpusPath(int i) {
   return std::string(QUORVANE_CORPUS_DIR) + "/jpeg/good/" + kFiles[i];
 }
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
+using qv::testing_support::ReadAll;
+using qv::testing_support::TenMegabytePicture;
 
 void Load(qv::TJPEGImage& picture, const std::string& bytes) {
   qv::TMemoryStream stream;
@@ -197,27 +192,6 @@ void DjpegBaseline8(benchmark::State& state) {
 }
 BENCHMARK(DjpegBaseline24)->Apply(Files);
 BENCHMARK(DjpegBaseline8)->Apply(Files);
-
-// A picture of about 10 MB: noise compresses badly, so cjpeg at quality 100 of
-// 2048 x 2048 noise gives roughly that.
-const std::string& TenMegabytePicture() {
-  static const std::string bytes = [] {
-    const int w = 2400, h = 2048;
-    std::string ppm = "P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
-    std::mt19937 rng(7);
-    ppm.reserve(ppm.size() + static_cast<size_t>(w) * h * 3);
-    for (int i = 0; i < w * h * 3; ++i) ppm += static_cast<char>(rng() & 0xFF);
-    const std::string in = "/tmp/qv_bench_noise.ppm", out = "/tmp/qv_bench_noise.jpg";
-    std::ofstream(in, std::ios::binary) << ppm;
-    if (std::system(("cjpeg -quality 100 -outfile " + out + " " + in).c_str()) != 0)
-      return std::string();
-    std::string jpeg = ReadAll(out);
-    std::remove(in.c_str());
-    std::remove(out.c_str());
-    return jpeg;
-  }();
-  return bytes;
-}
 
 void MemcpyOfText(benchmark::State& state) {
   const size_t n = 2 * TenMegabytePicture().size();

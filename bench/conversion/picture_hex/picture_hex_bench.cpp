@@ -14,9 +14,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <random>
-#include <sstream>
 #include <string>
 
 #include "base/streams.h"
@@ -24,34 +21,11 @@
 #include "conversion/jpeg_codec.h"
 #include "conversion/jpeg_image.h"
 #include "conversion/picture_hex.h"
+#include "tests/test_support.h"
 
 namespace {
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
-// About 10 MB: cjpeg at quality 100 of 2400 x 2048 noise.
-const std::string& TenMegabytePicture() {
-  static const std::string bytes = [] {
-    const int w = 2400, h = 2048;
-    std::string ppm = "P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
-    std::mt19937 rng(7);
-    ppm.reserve(ppm.size() + static_cast<size_t>(w) * h * 3);
-    for (int i = 0; i < w * h * 3; ++i) ppm += static_cast<char>(rng() & 0xFF);
-    const std::string in = "/tmp/qv_bench_ph_noise.ppm", out = "/tmp/qv_bench_ph_noise.jpg";
-    std::ofstream(in, std::ios::binary) << ppm;
-    const int status = std::system(("cjpeg -quality 100 -outfile " + out + " " + in).c_str());
-    std::string jpeg = status == 0 ? ReadAll(out) : std::string();
-    std::remove(in.c_str());
-    std::remove(out.c_str());
-    return jpeg;
-  }();
-  return bytes;
-}
+using qv::testing_support::TenMegabytePicture;
 
 void Load(qv::TJPEGImage& picture, const std::string& bytes) {
   qv::TMemoryStream stream;

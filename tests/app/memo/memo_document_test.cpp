@@ -38,10 +38,18 @@ TEST(MemoDocument, CharacterAndWordSteps) {
       {"ab\r\ncd", kPrevChar, 4, 2},
       {"ab\r\ncd", kAlign, 3, 2},
       {"ab\rcd", kNextChar, 2, 3},  // a lone CR is a character of its own
-      {"a\xE4\xB8\xAD" "b", kNextChar, 1, 4},  // a three-byte character
-      {"a\xE4\xB8\xAD" "b", kPrevChar, 4, 1},
-      {"a\xE4\xB8\xAD" "b", kAlign, 3, 1},
-      {"a\xE4\xB8\xAD" "b", kAlign, 99, 5},
+      {"a\xE4\xB8\xAD"
+       "b",
+       kNextChar, 1, 4},  // a three-byte character
+      {"a\xE4\xB8\xAD"
+       "b",
+       kPrevChar, 4, 1},
+      {"a\xE4\xB8\xAD"
+       "b",
+       kAlign, 3, 1},
+      {"a\xE4\xB8\xAD"
+       "b",
+       kAlign, 99, 5},
       {"ab", kPrevChar, 0, 0},
       {"ab", kNextChar, 2, 2},
       {"one two  three", kNextWord, 0, 4},  // the rest of the word and the blanks after it
@@ -70,7 +78,7 @@ TEST(MemoDocument, WordsForDoubleClickAndForAssistiveTools) {
     const char* text;
     int width_px;
     int64_t pos;
-    int64_t word_begin, word_end;      // WordAt: a run of word characters or of blanks
+    int64_t word_begin, word_end;        // WordAt: a run of word characters or of blanks
     int64_t in_line_begin, in_line_end;  // WordInLine: with the blanks after, within the line
   } cases[] = {
       {"one two  three", 1000, 5, 4, 7, 4, 9},
@@ -139,8 +147,10 @@ TEST(MemoDocument, KeyCommandsMoveTheCaretAndAnchor) {
        [](TMemoDocument& d) { d.MoveVertically(1, true); }, 5, 10, 1},
       {"Up past the first line stays on it", "abcdef\r\nab", 1000, 9, 9,
        [](TMemoDocument& d) { d.MoveVertically(-5, false); }, 1, 1, 0},
-      {"a selection is set on character boundaries", "a\xE4\xB8\xAD" "b", 1000, 0, 0,
-       [](TMemoDocument& d) { d.SetSelection(2, 5); }, 1, 5, 0},
+      {"a selection is set on character boundaries",
+       "a\xE4\xB8\xAD"
+       "b",
+       1000, 0, 0, [](TMemoDocument& d) { d.SetSelection(2, 5); }, 1, 5, 0},
       {"a click at a wrap point may show on the upper line", "abcdefghij", 50, 0, 0,
        [](TMemoDocument& d) { d.Click(5, true, false); }, 5, 5, 0},
       {"a shift-click extends", "abcdefghij", 50, 2, 2,
@@ -171,8 +181,10 @@ TEST(MemoDocument, EditingAndUndo) {
        [](TMemoDocument& d) { return d.Backspace(false); }, true, "abcd", 2, 2},
       {"Ctrl+Backspace takes the word before", "one two", 7, 7,
        [](TMemoDocument& d) { return d.Backspace(true); }, true, "one ", 4, 4},
-      {"Delete takes a whole character", "a\xE4\xB8\xAD" "b", 1, 1,
-       [](TMemoDocument& d) { return d.DeleteForward(false); }, true, "ab", 1, 1},
+      {"Delete takes a whole character",
+       "a\xE4\xB8\xAD"
+       "b",
+       1, 1, [](TMemoDocument& d) { return d.DeleteForward(false); }, true, "ab", 1, 1},
       {"Ctrl+Delete takes the word and its blanks", "one two", 0, 0,
        [](TMemoDocument& d) { return d.DeleteForward(true); }, true, "two", 0, 0},
       {"Backspace with a selection deletes it", "abcdef", 1, 4,
@@ -184,8 +196,10 @@ TEST(MemoDocument, EditingAndUndo) {
       {"typing replaces the selection", "one two", 4, 7,
        [](TMemoDocument& d) { return d.ReplaceSelection("2", TMemoEditKind::ekTyping); }, true,
        "one 2", 5, 5},
-      {"a range is aligned to characters", "a\xE4\xB8\xAD" "b", 0, 0,
-       [](TMemoDocument& d) { return d.ReplaceRange(2, 2, "x"); }, true, "axb", 2, 2},
+      {"a range is aligned to characters",
+       "a\xE4\xB8\xAD"
+       "b",
+       0, 0, [](TMemoDocument& d) { return d.ReplaceRange(2, 2, "x"); }, true, "axb", 2, 2},
       {"typing merges into one undo step, which restores the selection", "one two", 4, 7,
        [](TMemoDocument& d) {
          d.ReplaceSelection("x", TMemoEditKind::ekTyping);
@@ -209,8 +223,7 @@ TEST(MemoDocument, EditingAndUndo) {
          return d.Redo();
        },
        true, "one 2", 5, 5},
-      {"nothing to undo", "ab", 1, 1, [](TMemoDocument& d) { return d.Undo(); }, false, "ab", 1,
-       1},
+      {"nothing to undo", "ab", 1, 1, [](TMemoDocument& d) { return d.Undo(); }, false, "ab", 1, 1},
   };
   for (const auto& c : cases) {
     TDoc d(c.text, 1000);

@@ -224,13 +224,16 @@ TEST_F(MemoWidget, ScrollBarThumbStandsOutFromItsTrack) {
   option.sliderPosition = option.sliderValue = bar->value();
   option.singleStep = bar->singleStep();
   option.pageStep = bar->pageStep();
-  const QRect thumb = bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, bar);
-  const QRect track = bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarGroove, bar);
+  const QRect thumb =
+      bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, bar);
+  const QRect track =
+      bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarGroove, bar);
   ASSERT_FALSE(thumb.isEmpty());
   ASSERT_GT(track.bottom() - thumb.bottom(), 20);
   const QImage image = bar->grab().toImage();
   const int thumb_light = qGray(image.pixel(thumb.center()));
-  const int track_light = qGray(image.pixel(track.center().x(), (thumb.bottom() + track.bottom()) / 2));
+  const int track_light =
+      qGray(image.pixel(track.center().x(), (thumb.bottom() + track.bottom()) / 2));
   // Clearly darker than the track, as a thumb on a light track is drawn.
   EXPECT_GE(track_light - thumb_light, 40) << "thumb " << thumb_light << ", track " << track_light;
 }
@@ -240,6 +243,35 @@ TEST_F(MemoWidget, TabIsNotTakenAndFocusMovesOn) {
   Key(Qt::Key_Tab);
   EXPECT_EQ(memo_->Text(), "x");
   EXPECT_TRUE(other_->hasFocus());
+}
+
+// A box whose key handling raises something that is no std::exception.
+class ThrowingMemo : public TMemo {
+ public:
+  using TMemo::TMemo;
+
+ protected:
+  void keyPressEvent(QKeyEvent* e) override {
+    if (e->key() == Qt::Key_F2) throw 42;
+    TMemo::keyPressEvent(e);
+  }
+};
+
+TEST_F(MemoWidget, EveryErrorOfAnEventReachesOnErrorAndNoneEscapes) {
+  auto* memo = new ThrowingMemo(window_.get());
+  memo->setGeometry(8, 8, 100, 100);
+  memo->show();
+  memo->setFocus();
+  std::exception_ptr reported;
+  memo->OnError = [&](std::exception_ptr error) { reported = error; };
+  QTest::keyClick(memo, Qt::Key_F2);
+  ASSERT_TRUE(reported);
+  EXPECT_THROW(std::rethrow_exception(reported), int);
+  // Without a receiver the box only beeps.
+  memo->OnError = nullptr;
+  QTest::keyClick(memo, Qt::Key_F2);
+  QTest::keyClick(memo, Qt::Key_A);
+  EXPECT_NE(memo->Text().find('a'), std::string::npos) << "the box still takes keys";
 }
 
 TEST_F(MemoWidget, ClipboardKeys) {

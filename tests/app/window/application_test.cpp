@@ -140,9 +140,9 @@ TEST(FatalErrorText, AddressIsAlwaysEightHexDigits) {
   } catch (...) {
     raised = std::current_exception();
   }
-  const std::vector<std::exception_ptr> errors = {raised, std::make_exception_ptr(EJPEG("no address")),
-                                                  std::make_exception_ptr(std::runtime_error("foreign")),
-                                                  std::make_exception_ptr(42)};
+  const std::vector<std::exception_ptr> errors = {
+      raised, std::make_exception_ptr(EJPEG("no address")),
+      std::make_exception_ptr(std::runtime_error("foreign")), std::make_exception_ptr(42)};
   for (const std::exception_ptr& error : errors) {
     const std::string text = FatalErrorText(error).toStdString();
     const size_t at = text.find(" at ");

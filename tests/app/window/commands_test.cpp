@@ -21,21 +21,19 @@
 #include "app/unit1.h"
 #include "base/exceptions.h"
 #include "base/streams.h"
-#include "conversion/threads/id_thread_component.h"
 #include "conversion/jpeg_image.h"
 #include "conversion/jpeg_registration.h"
+#include "conversion/threads/id_thread_component.h"
 #include "conversion/threads/ui_handoff.h"
 #include "graphics/picture.h"
+#include "tests/test_support.h"
 
 namespace qv {
 namespace {
 
 const std::string kCorpus = QUORVANE_CORPUS_DIR;
 
-std::string FileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using testing_support::ReadAll;
 
 std::string UpperHex(const std::string& bytes) {
   static const char* digits = "0123456789ABCDEF";
@@ -106,20 +104,20 @@ TEST_F(Commands, PictureToHexThenBackGivesTheFileBytes) {
   const std::string path = kCorpus + "/jpeg/good/ljt-testorig.jpg";
   form_->Image1->Picture().OpenPictureFile(path);
   ConvertToHex();
-  EXPECT_EQ(form_->Memo1->Text(), UpperHex(FileBytes(path)));
+  EXPECT_EQ(form_->Memo1->Text(), UpperHex(ReadAll(path)));
   EXPECT_EQ(form_->StatusBar1->PanelText(), QString::fromUtf8("图片转换完成"));
 
   form_->RzToolButton3Click();
   TGraphic* restored = form_->Image2->Picture().HeldGraphic();
   ASSERT_NE(restored, nullptr);
   EXPECT_STREQ(restored->ClassName(), "TJPEGImage");
-  EXPECT_EQ(PictureBytes(restored), FileBytes(path));
+  EXPECT_EQ(PictureBytes(restored), ReadAll(path));
   EXPECT_TRUE(boxes_.empty());
 
   // A second run converts again, on a new thread object.
   form_->Memo1->SetText("x");
   ConvertToHex();
-  EXPECT_EQ(form_->Memo1->Text(), UpperHex(FileBytes(path)));
+  EXPECT_EQ(form_->Memo1->Text(), UpperHex(ReadAll(path)));
 }
 
 TEST_F(Commands, HexToPictureRightAfterStartFailsWith53AndKeepsTheBoxEmpty) {
@@ -140,7 +138,7 @@ TEST_F(Commands, HexToPictureRightAfterStartFailsWith53AndKeepsTheBoxEmpty) {
 }
 
 TEST_F(Commands, HexToPictureReadsLowerCaseAndKeepsTheOldPictureOnFailure) {
-  const std::string bytes = FileBytes(kCorpus + "/jpeg/good/ljt-testimggray.jpg");
+  const std::string bytes = ReadAll(kCorpus + "/jpeg/good/ljt-testimggray.jpg");
   std::string lower = UpperHex(bytes);
   for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   form_->Memo1->SetText(lower);
@@ -171,7 +169,7 @@ TEST_F(Commands, AFailedRunNamesItsErrorInTheStatusAndALaterRunWorks) {
   const std::string path = kCorpus + "/jpeg/good/ljt-testorig.jpg";
   form_->Image1->Picture().OpenPictureFile(path);
   ConvertToHex();
-  EXPECT_EQ(form_->Memo1->Text(), UpperHex(FileBytes(path)));
+  EXPECT_EQ(form_->Memo1->Text(), UpperHex(ReadAll(path)));
   EXPECT_EQ(form_->StatusBar1->PanelText(), QString::fromUtf8("图片转换完成"));
 }
 
@@ -184,7 +182,7 @@ TEST_F(Commands, AnEmptyJpegFileEmptiesTheTextBox) {
 
 TEST_F(Commands, TheFinalStatusShowsOnlyOnceTheTextIsInTheBox) {
   const std::string path = kCorpus + "/jpeg/good/ljt-testorig.jpg";
-  const std::string hex = UpperHex(FileBytes(path));
+  const std::string hex = UpperHex(ReadAll(path));
   form_->Image1->Picture().OpenPictureFile(path);
   form_->Memo1->SetText("former text");
   ServeUiRequests();  // nothing of an earlier test may count as a step below
@@ -261,8 +259,7 @@ TEST_F(Commands, ClosingDuringARunLeavesTheBoxAndStatusAsACompletedRunWould) {
   QApplication::exec();
   EXPECT_TRUE(application_->QuitReceived());
   form->IdThreadComponent1.reset();  // what destroying the window does first
-  EXPECT_TRUE(form->Memo1->Text() == UpperHex(FileBytes(path)))
-      << "the text box lost the run's text";
+  EXPECT_TRUE(form->Memo1->Text() == UpperHex(ReadAll(path))) << "the text box lost the run's text";
   EXPECT_EQ(form->StatusBar1->PanelText(), QString::fromUtf8("图片转换完成"));
   application_->DestroyMainWindow();
   EXPECT_TRUE(boxes_.empty());
@@ -288,7 +285,8 @@ TEST_F(Commands, ClosingHidesTheWindowBeforeAwaitingTheRun) {
   TForm1* form = form_.get();
   bool visible_while_awaited = true;
   std::atomic<bool> running = false;
-  form->IdThreadComponent1->OnRun = [form, &visible_while_awaited, &running](TIdThreadComponent& sender) {
+  form->IdThreadComponent1->OnRun = [form, &visible_while_awaited,
+                                     &running](TIdThreadComponent& sender) {
     running = true;
     // Still running when the teardown takes the thread object: look at the
     // window from the UI thread, which serves this step while it waits.

@@ -25,11 +25,14 @@ TEST(OpenDialog, DetailColumnsShowTheirTextsWhole) {
   // Qt's dialog restores the list's state of earlier runs: start from none.
   QTemporaryDir settings_dir;
   ASSERT_TRUE(settings_dir.isValid());
-  const QString user_settings = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+  const QString user_settings =
+      QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
   QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings_dir.path());
   struct RestoreSettingsPath {
     QString path;
-    ~RestoreSettingsPath() { QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, path); }
+    ~RestoreSettingsPath() {
+      QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, path);
+    }
   } restore{user_settings};
 
   const QString folder = QString::fromStdString(kCorpus + "/jpeg/good");
@@ -47,7 +50,8 @@ TEST(OpenDialog, DetailColumnsShowTheirTextsWhole) {
     QMetaObject::invokeMethod(
         &dialog,
         [&, view, model] {
-          const int margin = view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
+          const int margin =
+              view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
           auto first_clipped = [&] {
             const QModelIndex root = model->index(folder);
             rows = model->rowCount(root);
@@ -55,13 +59,19 @@ TEST(OpenDialog, DetailColumnsShowTheirTextsWhole) {
               for (int column = 1; column < model->columnCount(root); ++column) {
                 const QString text = model->index(row, column, root).data().toString();
                 const int need = view->fontMetrics().horizontalAdvance(text) + 2 * margin;
-                if (text.isEmpty() || view->header()->sectionSize(column) < need) return text.isEmpty() ? "?" : text;
+                if (text.isEmpty() || view->header()->sectionSize(column) < need)
+                  return text.isEmpty() ? "?" : text;
               }
             }
             return QString();
           };
           // A failed wait shows below as the first cut text.
-          (void)QTest::qWaitFor([&] { const bool whole = first_clipped().isEmpty(); return whole && rows > 20; }, 10000);
+          (void)QTest::qWaitFor(
+              [&] {
+                const bool whole = first_clipped().isEmpty();
+                return whole && rows > 20;
+              },
+              10000);
           clipped = first_clipped();
           dialog.reject();
         },

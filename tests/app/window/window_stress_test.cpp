@@ -27,10 +27,11 @@
 #include "app/message_box.h"
 #include "app/unit1.h"
 #include "base/exceptions.h"
-#include "conversion/threads/id_thread_component.h"
 #include "conversion/jpeg_registration.h"
+#include "conversion/threads/id_thread_component.h"
 #include "graphics/picture.h"
 #include "tests/test_seeds.h"
+#include "tests/test_support.h"
 
 namespace qv {
 namespace {
@@ -43,33 +44,7 @@ constexpr bool kThreadSanitizer = true;
 constexpr bool kThreadSanitizer = false;
 #endif
 
-// Aborts the process when the test has not finished in time.
-class Watchdog {
- public:
-  explicit Watchdog(std::chrono::seconds limit)
-      : thread_([this, limit] {
-          std::unique_lock lock(mutex_);
-          if (!done_cv_.wait_for(lock, limit, [this] { return done_; })) {
-            std::fprintf(stderr, "window stress: no progress for %lld s, deadlock?\n",
-                         static_cast<long long>(limit.count()));
-            std::abort();
-          }
-        }) {}
-  ~Watchdog() {
-    {
-      std::lock_guard lock(mutex_);
-      done_ = true;
-    }
-    done_cv_.notify_all();
-    thread_.join();
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable done_cv_;
-  bool done_ = false;
-  std::thread thread_;
-};
+using testing_support::Watchdog;
 
 class WindowStress : public testing::Test {
  protected:
@@ -99,8 +74,7 @@ class WindowStress : public testing::Test {
 
 // The file's bytes as the text box shows them after a run: upper-case hex pairs.
 std::string FileAsHex(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string bytes = testing_support::ReadAll(path);
   static const char kDigits[] = "0123456789ABCDEF";
   std::string hex;
   for (const char c : bytes) {
@@ -126,7 +100,7 @@ TEST_F(WindowStress, RandomCommandsWhileTheWorkerRuns) {
   // 1982862360 once met a wake-up that ThreadSanitizer could not follow.
   for (const uint32_t seed : testing_support::TestSeeds({1982862360u, 20261210u})) {
     SCOPED_TRACE(testing_support::AnnounceSeed(seed));
-    Watchdog watchdog(std::chrono::seconds(600));
+    Watchdog watchdog("window stress", std::chrono::seconds(600));
     boxes_.clear();
     std::minstd_rand random(seed);
     auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };

@@ -15,20 +15,26 @@
 #include "app/memo.h"
 #include "app/message_box.h"
 #include "app/panel.h"
-#include "graphics/screen.h"
 #include "app/status_bar.h"
 #include "app/tool_button.h"
 #include "app/toolbar.h"
 #include "base/exceptions.h"
+#include "graphics/screen.h"
 
 namespace qv {
 namespace {
 
-QRect GeometryOf(const QWidget* w) { return w->geometry(); }
+QRect GeometryOf(const QWidget* w) {
+  return w->geometry();
+}
 
 // Palette colours carry 16-bit channels; painted pixels 8-bit ones.
-QRgb Rgb(QColor c) { return c.rgb() | 0xFF000000u; }
-QRgb Px(const QImage& image, int x, int y) { return image.pixel(x, y) | 0xFF000000u; }
+QRgb Rgb(QColor c) {
+  return c.rgb() | 0xFF000000u;
+}
+QRgb Px(const QImage& image, int x, int y) {
+  return image.pixel(x, y) | 0xFF000000u;
+}
 
 void ExpectNear(QColor a, QColor b, int tolerance) {
   EXPECT_NEAR(a.red(), b.red(), tolerance);
@@ -51,12 +57,14 @@ TEST(MainWindow, MembersSitAtTheirPlacesAt96Dpi) {
       {form.Panel2, {327, 35, 589, 539}},   {form.Image2, {1, 1, 587, 537}},
       {form.StatusBar1, {0, 582, 924, 19}},
   };
-  for (const Case& c : cases) EXPECT_EQ(GeometryOf(c.widget), c.rect) << c.widget->metaObject()->className();
+  for (const Case& c : cases)
+    EXPECT_EQ(GeometryOf(c.widget), c.rect) << c.widget->metaObject()->className();
 
   // The toolbar members side by side from x = 4, all at top 2, 25 high; the
   // button widths follow the caption widths of the font in use.
-  const std::vector<QWidget*> order = {form.RzToolButton1, form.RzSpacer1, form.RzToolButton2, form.RzSpacer2,
-                                       form.RzToolButton3, form.RzSpacer3, form.RzToolButton4};
+  const std::vector<QWidget*> order = {form.RzToolButton1, form.RzSpacer1,     form.RzToolButton2,
+                                       form.RzSpacer2,     form.RzToolButton3, form.RzSpacer3,
+                                       form.RzToolButton4};
   EXPECT_EQ(form.RzToolbar1->ToolbarControls(), order);
   int x = 4;
   for (QWidget* member : order) {
@@ -64,8 +72,10 @@ TEST(MainWindow, MembersSitAtTheirPlacesAt96Dpi) {
     EXPECT_EQ(member->height(), 25);
     x += member->width();
   }
-  for (TRzToolButton* button : {form.RzToolButton1, form.RzToolButton2, form.RzToolButton3, form.RzToolButton4}) {
-    EXPECT_EQ(button->width(), 16 + button->fontMetrics().horizontalAdvance(button->Caption()) + 12);
+  for (TRzToolButton* button :
+       {form.RzToolButton1, form.RzToolButton2, form.RzToolButton3, form.RzToolButton4}) {
+    EXPECT_EQ(button->width(),
+              16 + button->fontMetrics().horizontalAdvance(button->Caption()) + 12);
   }
   EXPECT_EQ(form.RzSpacer1->size(), QSize(8, 25));
 }
@@ -83,7 +93,8 @@ TEST(ScaledWindow, ToolbarRowsScaleWithEverythingElse) {
   EXPECT_LT(form.RzToolbar1->geometry().bottom(), form.Panel1->geometry().top());
   for (QWidget* member : form.RzToolbar1->ToolbarControls()) {
     EXPECT_EQ(member->height(), scaled(25)) << member->metaObject()->className();
-    EXPECT_TRUE(form.RzToolbar1->rect().contains(member->geometry())) << member->metaObject()->className();
+    EXPECT_TRUE(form.RzToolbar1->rect().contains(member->geometry()))
+        << member->metaObject()->className();
   }
 }
 
@@ -122,7 +133,8 @@ TEST(Toolbar, PaintsGrooveThenGradientFromWindowToDarkenedFace) {
 }
 
 TEST(Colors, HlsRoundTripsAndDarkens) {
-  for (QColor c : {QColor(240, 240, 240), QColor(0, 120, 215), QColor(255, 0, 0), QColor(10, 200, 30)}) {
+  for (QColor c :
+       {QColor(240, 240, 240), QColor(0, 120, 215), QColor(255, 0, 0), QColor(10, 200, 30)}) {
     const QColor back = HlsToColor(ColorToHls(c));
     EXPECT_NEAR(back.red(), c.red(), 3);
     EXPECT_NEAR(back.green(), c.green(), 3);
@@ -151,9 +163,11 @@ class ButtonLooks : public testing::Test {
     QApplication::sendEvent(button_, &leave);
   }
   void Mouse(QEvent::Type type, QPoint at) {
-    const Qt::MouseButtons buttons = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
-    QMouseEvent event(type, at, button_->mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
-                      buttons, Qt::NoModifier);
+    const Qt::MouseButtons buttons =
+        type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent event(type, at, button_->mapToGlobal(at),
+                      type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons,
+                      Qt::NoModifier);
     QApplication::sendEvent(button_, &event);
   }
   QColor Centre() { return QColor(button_->grab().toImage().pixel(1, button_->height() / 2)); }
@@ -197,8 +211,8 @@ TEST_F(ButtonLooks, ReleaseOutsideRunsNothing) {
   Mouse(QEvent::MouseButtonRelease, {500, 10});
   EXPECT_EQ(clicks_, 0);
   // Right button does nothing either.
-  QMouseEvent right(QEvent::MouseButtonPress, QPointF(10, 10), QPointF(10, 10), Qt::RightButton, Qt::RightButton,
-                    Qt::NoModifier);
+  QMouseEvent right(QEvent::MouseButtonPress, QPointF(10, 10), QPointF(10, 10), Qt::RightButton,
+                    Qt::RightButton, Qt::NoModifier);
   QApplication::sendEvent(button_, &right);
   EXPECT_EQ(clicks_, 0);
 }

@@ -14,17 +14,23 @@
 namespace qv {
 namespace {
 
-const THexPath kAllPaths[] = {THexPath::Plain,    THexPath::SSE2,      THexPath::SSSE3,
-                               THexPath::AVX2,     THexPath::AVX512BW, THexPath::AVX512VBMI};
+const THexPath kAllPaths[] = {THexPath::Plain, THexPath::SSE2,     THexPath::SSSE3,
+                              THexPath::AVX2,  THexPath::AVX512BW, THexPath::AVX512VBMI};
 
 std::string PathName(THexPath p) {
   switch (p) {
-    case THexPath::Plain: return "Plain";
-    case THexPath::SSE2: return "SSE2";
-    case THexPath::SSSE3: return "SSSE3";
-    case THexPath::AVX2: return "AVX2";
-    case THexPath::AVX512BW: return "AVX512BW";
-    case THexPath::AVX512VBMI: return "AVX512VBMI";
+    case THexPath::Plain:
+      return "Plain";
+    case THexPath::SSE2:
+      return "SSE2";
+    case THexPath::SSSE3:
+      return "SSSE3";
+    case THexPath::AVX2:
+      return "AVX2";
+    case THexPath::AVX512BW:
+      return "AVX512BW";
+    case THexPath::AVX512VBMI:
+      return "AVX512VBMI";
   }
   return "?";
 }
@@ -118,16 +124,25 @@ TEST_P(HexCodec, DecodesTheDocumentedCases) {
       {"`0", 1, 0, {}},
       {"0g", 1, 0, {}},
       {"/0", 1, 0, {}},
-      {"\xC0" "0", 1, 0, {}},
-      {"0123456789abcdefABCDEF", 11, 11, {0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF, 0xAB, 0xCD, 0xEF}},
+      {"\xC0"
+       "0",
+       1,
+       0,
+       {}},
+      {"0123456789abcdefABCDEF",
+       11,
+       11,
+       {0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF, 0xAB, 0xCD, 0xEF}},
       {"FFFF", 1, 1, {0xFF}},  // stops at N
   };
   for (const Case& c : cases) {
     auto [got, out] = Decode(c.text, c.n);
     EXPECT_EQ(got, c.result) << c.text;
-    for (size_t i = 0; i < c.bytes.size(); ++i) EXPECT_EQ(out[i], c.bytes[i]) << c.text << " @" << i;
+    for (size_t i = 0; i < c.bytes.size(); ++i)
+      EXPECT_EQ(out[i], c.bytes[i]) << c.text << " @" << i;
     // The stopping pair and everything after it is left alone.
-    for (size_t i = c.bytes.size(); i < out.size(); ++i) EXPECT_EQ(out[i], 0xEE) << c.text << " @" << i;
+    for (size_t i = c.bytes.size(); i < out.size(); ++i)
+      EXPECT_EQ(out[i], 0xEE) << c.text << " @" << i;
   }
 }
 
@@ -195,7 +210,8 @@ TEST_P(HexCodec, ReadsNothingPastTheStop) {
   const size_t page = MemoryPageSize();
   char* end = guarded.End();
   std::vector<uint8_t> out(4 * page, 0);
-  for (size_t pairs : {size_t{0}, size_t{1}, size_t{7}, size_t{16}, size_t{31}, size_t{32}, size_t{500}}) {
+  for (size_t pairs :
+       {size_t{0}, size_t{1}, size_t{7}, size_t{16}, size_t{31}, size_t{32}, size_t{500}}) {
     for (size_t tail : {size_t{0}, size_t{1}}) {
       // text of `pairs` pairs + optional stray digit + NUL ending at `end`
       const size_t length = 2 * pairs + tail + 1;
@@ -208,7 +224,8 @@ TEST_P(HexCodec, ReadsNothingPastTheStop) {
     // Exactly 2N readable characters with no terminator at all.
     char* text = end - 2 * pairs;
     std::memset(text, 'b', 2 * pairs);
-    EXPECT_EQ(DecodeWith(text, out.data(), static_cast<int32_t>(pairs)), static_cast<int32_t>(pairs));
+    EXPECT_EQ(DecodeWith(text, out.data(), static_cast<int32_t>(pairs)),
+              static_cast<int32_t>(pairs));
   }
 }
 
@@ -249,10 +266,12 @@ TEST_P(HexCodec, TouchesNothingPastItsAreas) {
 
 INSTANTIATE_TEST_SUITE_P(AllPaths, HexCodec,
                          testing::Combine(testing::ValuesIn(kAllPaths),
-                                          testing::Values(THexStores::Cached, THexStores::Streaming)),
+                                          testing::Values(THexStores::Cached,
+                                                          THexStores::Streaming)),
                          [](const auto& info) {
                            return PathName(std::get<0>(info.param)) +
-                                  (std::get<1>(info.param) == THexStores::Streaming ? "_Streaming" : "_Cached");
+                                  (std::get<1>(info.param) == THexStores::Streaming ? "_Streaming"
+                                                                                    : "_Cached");
                          });
 
 // A large block through Auto, which streams from kHexStreamingBytes read and written,

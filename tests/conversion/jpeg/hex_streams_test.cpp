@@ -47,8 +47,7 @@ std::string ViaDecodingStream(const std::string& text, int64_t* pairs = nullptr)
 }
 
 TEST(HexStreams, DecodingFromAStreamLoadsWhatHexToJPEGLoads) {
-  const std::string jpeg =
-      ReadAll(CorpusFile("good/large-pil-photo-2000x1072.jpg"));
+  const std::string jpeg = ReadAll(CorpusFile("good/large-pil-photo-2000x1072.jpg"));
   std::string text(2 * jpeg.size(), '\0');
   BytesToHexText(reinterpret_cast<const uint8_t*>(jpeg.data()), text.data(),
                  static_cast<int32_t>(jpeg.size()));

@@ -1,7 +1,7 @@
 // The JPEG picture's own rules: loading, the error codes, sharing, writing,
 // progress notices, palettes and bitmap copies.
-#include <atomic>
 #include <gtest/gtest.h>
+#include <atomic>
 
 #include <QImage>
 #include <QPainter>

@@ -18,19 +18,15 @@
 #include "base/exceptions.h"
 #include "base/streams.h"
 #include "conversion/jpeg_image.h"
+#include "tests/test_support.h"
 
 namespace qv::testing_jpeg {
 
 inline std::string CorpusFile(const std::string& name) {
-  return std::string(QUORVANE_CORPUS_DIR) + "/jpeg/" + name;
+  return testing_support::Corpus("jpeg/" + name);
 }
 
-inline std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
+using testing_support::ReadAll;
 
 inline std::string Written(TJPEGImage& picture) {
   TMemoryStream stream;

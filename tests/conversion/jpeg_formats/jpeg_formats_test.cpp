@@ -17,13 +17,12 @@
 #include "graphics/picture.h"
 #include "graphics/picture_box.h"
 #include "graphics/picture_formats.h"
+#include "tests/test_support.h"
 
 namespace qv {
 namespace {
 
-std::string Corpus(const std::string& relative) {
-  return std::string(QUORVANE_CORPUS_DIR) + "/" + relative;
-}
+using testing_support::Corpus;
 
 class JPEGFormatsTest : public ::testing::Test {
  protected:

@@ -98,10 +98,10 @@ void IdThreadComponent1Run(TIdThreadComponent& sender, StandInWindow& window, co
 }
 
 std::shared_ptr<const std::string> ReadCorpusFile(const std::string& name) {
-  std::ifstream in(std::string(QUORVANE_CORPUS_DIR) + "/" + name, std::ios::binary);
-  EXPECT_TRUE(in) << name;
-  return std::make_shared<const std::string>(std::istreambuf_iterator<char>(in),
-                                             std::istreambuf_iterator<char>());
+  auto bytes =
+      std::make_shared<const std::string>(testing_support::ReadAll(testing_support::Corpus(name)));
+  EXPECT_FALSE(bytes->empty()) << name;
+  return bytes;
 }
 
 // Independent of the codec under test elsewhere.

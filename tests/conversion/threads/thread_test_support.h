@@ -17,39 +17,9 @@
 
 #include "conversion/threads/thread.h"
 #include "conversion/threads/ui_handoff.h"
+#include "tests/test_support.h"
 
 namespace qv::testing_support {
-
-// Ends the process with a message when a test has not finished within `limit`:
-// a deadlock then fails the test instead of hanging the run. Not a speed check;
-// the limits are many times what the slowest sanitizer build needs.
-class Watchdog {
- public:
-  explicit Watchdog(std::string what, std::chrono::seconds limit = std::chrono::seconds(240))
-      : what_(std::move(what)), thread_([this, limit] {
-          std::unique_lock lock(mutex_);
-          if (!signal_.wait_for(lock, limit, [this] { return dismissed_; })) {
-            std::fprintf(stderr, "watchdog: %s did not finish (deadlock?)\n", what_.c_str());
-            std::fflush(stderr);
-            std::abort();
-          }
-        }) {}
-  ~Watchdog() {
-    {
-      std::lock_guard lock(mutex_);
-      dismissed_ = true;
-    }
-    signal_.notify_all();
-    thread_.join();
-  }
-
- private:
-  std::string what_;
-  std::mutex mutex_;
-  std::condition_variable signal_;
-  bool dismissed_ = false;
-  std::thread thread_;
-};
 
 // A one-way gate: threads wait until someone opens it.
 class Gate {

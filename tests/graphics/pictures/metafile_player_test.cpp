@@ -45,8 +45,8 @@ Bytes Emr16(uint32_t type, std::initializer_list<int16_t> xy) {
 // Text in UTF-16 at (x, y): the bounds, graphics mode, scales, then the text's
 // reference point, length and offset (the record's text starts at byte 76).
 Bytes EmrText(int32_t x, int32_t y, const std::u16string& text) {
-  Bytes b = Emr(84, {0, 0, 0, 0, 1, 0, 0, x, y, static_cast<int32_t>(text.size()), 76, 0, 0, 0,
-                     0, 0, 0});
+  Bytes b =
+      Emr(84, {0, 0, 0, 0, 1, 0, 0, x, y, static_cast<int32_t>(text.size()), 76, 0, 0, 0, 0, 0, 0});
   b.resize(76);
   for (char16_t c : text) Put16(b, b.size(), c);
   Put32(b, 4, static_cast<uint32_t>(b.size()));
@@ -59,9 +59,15 @@ Bytes EmrFont(int32_t slot, int32_t height) {
   Put32(b, 4, static_cast<uint32_t>(b.size()));
   return b;
 }
-Bytes Brush(int32_t slot, int32_t color) { return Emr(39, {slot, 0, color, 0}); }
-Bytes Select(int32_t slot) { return Emr(37, {slot}); }
-Bytes Rect(int32_t l, int32_t t, int32_t r, int32_t b) { return Emr(43, {l, t, r, b}); }
+Bytes Brush(int32_t slot, int32_t color) {
+  return Emr(39, {slot, 0, color, 0});
+}
+Bytes Select(int32_t slot) {
+  return Emr(37, {slot});
+}
+Bytes Rect(int32_t l, int32_t t, int32_t r, int32_t b) {
+  return Emr(43, {l, t, r, b});
+}
 
 // A whole enhanced metafile: its frame is 100 x 100 pixels of a reference
 // device of one pixel per millimetre, with `handles` object slots.
@@ -91,8 +97,12 @@ Bytes Wmr(uint16_t function, std::initializer_list<int32_t> params) {
   Put32(b, 0, static_cast<uint32_t>(b.size() / 2));
   return b;
 }
-Bytes WBrush(int32_t color) { return Wmr(0x02FC, {0, color & 0xFFFF, color >> 16, 0}); }
-Bytes WRect(int32_t l, int32_t t, int32_t r, int32_t b) { return Wmr(0x041B, {b, r, t, l}); }
+Bytes WBrush(int32_t color) {
+  return Wmr(0x02FC, {0, color & 0xFFFF, color >> 16, 0});
+}
+Bytes WRect(int32_t l, int32_t t, int32_t r, int32_t b) {
+  return Wmr(0x041B, {b, r, t, l});
+}
 
 // A Windows metafile (from its 18-byte header on) with `objects` slots.
 Bytes Wmf(std::initializer_list<Bytes> records, uint16_t objects = 16) {
@@ -113,9 +123,15 @@ struct TProbe {
   QRgb color;
   bool present = true;
 };
-TProbe At(int x, int y, QRgb color) { return {QRect(x, y, 1, 1), color, true}; }
-TProbe Near(int x, int y, QRgb color) { return {QRect(x - 1, y - 1, 3, 3), color, true}; }
-TProbe NoneIn(QRect area, QRgb color) { return {area, color, false}; }
+TProbe At(int x, int y, QRgb color) {
+  return {QRect(x, y, 1, 1), color, true};
+}
+TProbe Near(int x, int y, QRgb color) {
+  return {QRect(x - 1, y - 1, 3, 3), color, true};
+}
+TProbe NoneIn(QRect area, QRgb color) {
+  return {area, color, false};
+}
 
 struct TCase {
   const char* what;
@@ -154,7 +170,8 @@ TEST(MetafilePlayer, RecordsLeaveTheirPixels) {
       {"arc: the upper half only, outline without fill",
        true,
        Emf({Brush(1, kRefRed), Select(1), Emr(45, {10, 10, 90, 90, 90, 50, 10, 50})}),
-       {Near(50, 10, kBlack), NoneIn(QRect(45, 85, 10, 10), kBlack), NoneIn(QRect(0, 0, 100, 100), kRed)}},
+       {Near(50, 10, kBlack), NoneIn(QRect(45, 85, 10, 10), kBlack),
+        NoneIn(QRect(0, 0, 100, 100), kRed)}},
       {"pie: the quarter from the start point counter-clockwise to the end point",
        true,
        Emf({Brush(1, kRefRed), Select(1), Emr(47, {10, 10, 90, 90, 90, 50, 50, 10})}),
@@ -183,13 +200,16 @@ TEST(MetafilePlayer, RecordsLeaveTheirPixels) {
        true,
        Emf({EmrFont(1, -30), Select(1), Emr(24, {kRefRed}), Emr(25, {kRefBlue}),
             EmrText(20, 40, u"HH")}),
-       {{QRect(20, 40, 40, 30), kRed}, {QRect(20, 40, 40, 30), kBlue},
-        NoneIn(QRect(0, 0, 100, 39), kRed), NoneIn(QRect(0, 0, 19, 100), kBlue)}},
+       {{QRect(20, 40, 40, 30), kRed},
+        {QRect(20, 40, 40, 30), kBlue},
+        NoneIn(QRect(0, 0, 100, 39), kRed),
+        NoneIn(QRect(0, 0, 19, 100), kBlue)}},
       {"text: right-aligned and transparent ends at the reference point",
        true,
        Emf({EmrFont(1, -30), Select(1), Emr(24, {kRefRed}), Emr(18, {1}), Emr(22, {2}),
             EmrText(80, 40, u"HH")}),
-       {{QRect(40, 40, 40, 30), kRed}, NoneIn(QRect(82, 0, 18, 100), kRed),
+       {{QRect(40, 40, 40, 30), kRed},
+        NoneIn(QRect(82, 0, 18, 100), kRed),
         NoneIn(QRect(0, 0, 100, 100), kBlue)}},
       {"Windows text",
        false,
@@ -204,17 +224,17 @@ TEST(MetafilePlayer, RecordsLeaveTheirPixels) {
       {"RestoreDC(1) goes back to the first save, dropping the later ones",
        true,
        Emf({Brush(1, kRefRed), Brush(2, kRefBlue), Brush(3, kRefGreen), Select(1), Emr(33, {}),
-            Select(2), Emr(33, {}), Select(3), Emr(34, {1}), Rect(10, 10, 40, 40),
-            Emr(34, {-1}), Rect(60, 60, 90, 90)}),
+            Select(2), Emr(33, {}), Select(3), Emr(34, {1}), Rect(10, 10, 40, 40), Emr(34, {-1}),
+            Rect(60, 60, 90, 90)}),
        {At(25, 25, kRed), At(75, 75, kRed)}},
       {"Windows SaveDC and RestoreDC",
        false,
-       Wmf({WBrush(kRefRed), WBrush(kRefBlue), Wmr(0x012D, {0}), Wmr(0x001E, {}),
-            Wmr(0x012D, {1}), WRect(10, 10, 40, 40), Wmr(0x0127, {-1}),
-            WRect(60, 60, 90, 90)}),
+       Wmf({WBrush(kRefRed), WBrush(kRefBlue), Wmr(0x012D, {0}), Wmr(0x001E, {}), Wmr(0x012D, {1}),
+            WRect(10, 10, 40, 40), Wmr(0x0127, {-1}), WRect(60, 60, 90, 90)}),
        {At(25, 25, kBlue), At(75, 75, kRed)}},
       {"a stock object: the black brush",
-       true, Emf({Emr(37, {static_cast<int32_t>(0x80000004u)}), Rect(10, 10, 90, 90)}),
+       true,
+       Emf({Emr(37, {static_cast<int32_t>(0x80000004u)}), Rect(10, 10, 90, 90)}),
        {At(50, 50, kBlack)}},
       {"a deleted slot selects nothing",
        true,
@@ -223,8 +243,7 @@ TEST(MetafilePlayer, RecordsLeaveTheirPixels) {
        {At(50, 50, kRed)}},
       {"a slot past the header's count is not made",
        true,
-       Emf({Brush(1, kRefRed), Select(1), Brush(2, kRefBlue), Select(2), Rect(10, 10, 90, 90)},
-           2),
+       Emf({Brush(1, kRefRed), Select(1), Brush(2, kRefBlue), Select(2), Rect(10, 10, 90, 90)}, 2),
        {At(50, 50, kRed)}},
       {"Windows objects take the lowest free slot",
        false,

@@ -17,6 +17,7 @@
 #include "base/streams.h"
 #include "graphics/canvas.h"
 #include "graphics/graphic.h"
+#include "tests/test_support.h"
 
 namespace qv::testing {
 
@@ -32,13 +33,11 @@ class PictureTest : public ::testing::Test {
   static void SetUpTestSuite() { EnsureGuiApplication(); }
 };
 
-inline std::string Corpus(const std::string& relative) {
-  return std::string(QUORVANE_CORPUS_DIR) + "/" + relative;
-}
+using testing_support::Corpus;
 
 inline std::vector<uint8_t> ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+  const std::string bytes = testing_support::ReadAll(path);
+  return std::vector<uint8_t>(bytes.begin(), bytes.end());
 }
 
 inline void Put16(std::vector<uint8_t>& b, size_t at, uint32_t v) {

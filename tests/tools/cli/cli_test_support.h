@@ -16,21 +16,18 @@
 #include <string>
 #include <vector>
 
+#include "tests/test_support.h"
+
 extern char** environ;
 
 namespace qv::testing_cli {
 
 namespace fs = std::filesystem;
 
-inline std::string Corpus(const std::string& name) {
-  return std::string(QUORVANE_CORPUS_DIR) + "/" + name;
-}
+using testing_support::Corpus;
 
 inline std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
+  return testing_support::ReadAll(path.string());
 }
 
 inline void WriteFile(const fs::path& path, const std::string& bytes) {

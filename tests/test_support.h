@@ -1,0 +1,91 @@
+// Helpers the tests and benchmarks share: reading a file whole, the corpus's
+// files, a watchdog against deadlocks and the 10 MB picture.
+#pragma once
+
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <mutex>
+#include <random>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <utility>
+
+namespace qv::testing_support {
+
+// The whole file; empty when it cannot be read.
+inline std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+#ifdef QUORVANE_CORPUS_DIR
+// A file of the shared, read-only corpus, by its path below the corpus folder.
+inline std::string Corpus(const std::string& relative) {
+  return std::string(QUORVANE_CORPUS_DIR) + "/" + relative;
+}
+#endif
+
+// Ends the process with a message when a test has not finished within `limit`:
+// a deadlock then fails the test instead of hanging the run. Not a speed check;
+// the limits are many times what the slowest sanitizer build needs.
+class Watchdog {
+ public:
+  explicit Watchdog(std::string what, std::chrono::seconds limit = std::chrono::seconds(240))
+      : what_(std::move(what)), thread_([this, limit] {
+          std::unique_lock lock(mutex_);
+          if (!signal_.wait_for(lock, limit, [this] { return dismissed_; })) {
+            std::fprintf(stderr, "watchdog: %s did not finish within %lld s (deadlock?)\n",
+                         what_.c_str(), static_cast<long long>(limit.count()));
+            std::fflush(stderr);
+            std::abort();
+          }
+        }) {}
+  ~Watchdog() {
+    {
+      std::lock_guard lock(mutex_);
+      dismissed_ = true;
+    }
+    signal_.notify_all();
+    thread_.join();
+  }
+
+ private:
+  std::string what_;
+  std::mutex mutex_;
+  std::condition_variable signal_;
+  bool dismissed_ = false;
+  std::thread thread_;
+};
+
+// A picture of about 10 MB, made once per process: noise compresses badly, so
+// cjpeg at quality 100 of 2400 x 2048 noise gives roughly that. Empty when
+// cjpeg fails.
+inline const std::string& TenMegabytePicture() {
+  static const std::string bytes = [] {
+    const int w = 2400, h = 2048;
+    std::string ppm = "P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
+    std::mt19937 rng(7);
+    ppm.reserve(ppm.size() + static_cast<size_t>(w) * h * 3);
+    for (int i = 0; i < w * h * 3; ++i) ppm += static_cast<char>(rng() & 0xFF);
+    // Named after the process, so that two programs at once do not share files.
+    const std::string stem = "/tmp/qv_noise_" + std::to_string(getpid());
+    const std::string in = stem + ".ppm", out = stem + ".jpg";
+    std::ofstream(in, std::ios::binary) << ppm;
+    const int status = std::system(("cjpeg -quality 100 -outfile " + out + " " + in).c_str());
+    std::string jpeg = status == 0 ? ReadAll(out) : std::string();
+    std::remove(in.c_str());
+    std::remove(out.c_str());
+    return jpeg;
+  }();
+  return bytes;
+}
+
+}  // namespace qv::testing_support
