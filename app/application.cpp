@@ -46,7 +46,8 @@ void InstallWakeUp(QWidget* owner) {
   if (descriptor < 0) {
     // No descriptor on this system: a queued call wakes the loop instead.
     SetWakeUiThread([owner] {
-      QMetaObject::invokeMethod(owner, [] { Trapped([] { ServeUiRequests(); }); }, Qt::QueuedConnection);
+      QMetaObject::invokeMethod(
+          owner, [] { Trapped([] { ServeUiRequests(); }); }, Qt::QueuedConnection);
     });
     return;
   }
@@ -162,7 +163,8 @@ TApplication::TApplication(const std::string& program_path)
     // of its own and is handed over as a queued call.
     QWidget* target = hidden_window_.get();
     WatchTerminationRequests([this, target] {
-      QMetaObject::invokeMethod(target, [this] { Trapped([this] { RequestQuit(); }); }, Qt::QueuedConnection);
+      QMetaObject::invokeMethod(
+          target, [this] { Trapped([this] { RequestQuit(); }); }, Qt::QueuedConnection);
     });
   }
   // The session manager asks for consent: nothing here objects.

@@ -15,12 +15,15 @@ TMessageBoxPresenter& MessageBoxPresenter() {
   return presenter;
 }
 
-int ShowPlatformMessageBox(QWidget* owner, const QString& text, const QString& caption, unsigned flags) {
+int ShowPlatformMessageBox(QWidget* owner, const QString& text, const QString& caption,
+                           unsigned flags) {
   // On Windows users know the system's own box (its sounds, its layout, its
   // button texts in their language); Qt's box differs from it there.
   if (QGuiApplication::platformName() == QStringLiteral("windows")) {
-    const uintptr_t handle = owner != nullptr ? static_cast<uintptr_t>(owner->window()->winId()) : 0;
-    if (const int pressed = ShowSystemMessageBox(handle, text.toStdString(), caption.toStdString(), flags))
+    const uintptr_t handle =
+        owner != nullptr ? static_cast<uintptr_t>(owner->window()->winId()) : 0;
+    if (const int pressed =
+            ShowSystemMessageBox(handle, text.toStdString(), caption.toStdString(), flags))
       return pressed;
   }
   return ShowQtMessageBox(owner, text, caption, flags);

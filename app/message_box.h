@@ -30,7 +30,8 @@ using TMessageBoxPresenter =
 // The presenter in use; by default ShowPlatformMessageBox.
 TMessageBoxPresenter& MessageBoxPresenter();
 // The system's own box where the program uses it (Windows), else ShowQtMessageBox.
-int ShowPlatformMessageBox(QWidget* owner, const QString& text, const QString& caption, unsigned flags);
+int ShowPlatformMessageBox(QWidget* owner, const QString& text, const QString& caption,
+                           unsigned flags);
 // A QMessageBox with the matching icon and buttons.
 int ShowQtMessageBox(QWidget* owner, const QString& text, const QString& caption, unsigned flags);
 

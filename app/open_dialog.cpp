@@ -77,7 +77,8 @@ bool TOpenDialog::Execute() {
   TFileDialog dialog(owner);
   // Qt's own dialog behaves the same on every desktop and can be driven by
   // tests; on Windows, users expect the system's dialog and get it.
-  dialog.setOption(QFileDialog::DontUseNativeDialog, QGuiApplication::platformName() != QStringLiteral("windows"));
+  dialog.setOption(QFileDialog::DontUseNativeDialog,
+                   QGuiApplication::platformName() != QStringLiteral("windows"));
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(Options.count(TOpenOption::ofFileMustExist) ? QFileDialog::ExistingFile
                                                                  : QFileDialog::AnyFile);
@@ -113,7 +114,8 @@ bool TOpenDialog::Execute() {
   if (result != QDialog::Accepted) return false;
   const QStringList chosen = dialog.selectedFiles();
   if (chosen.isEmpty()) return false;
-  FileName = QDir::toNativeSeparators(QDir::cleanPath(QFileInfo(chosen.first()).absoluteFilePath())).toStdString();
+  FileName = QDir::toNativeSeparators(QDir::cleanPath(QFileInfo(chosen.first()).absoluteFilePath()))
+                 .toStdString();
   return true;
 }
 

@@ -17,7 +17,8 @@ namespace qv {
 // a plain char string in the system's narrow code page on Windows, so names
 // cross into it, and back, as UTF-8 explicitly.
 inline std::filesystem::path PathFromUtf8(std::string_view name) {
-  return std::filesystem::path(std::u8string_view(reinterpret_cast<const char8_t*>(name.data()), name.size()));
+  return std::filesystem::path(
+      std::u8string_view(reinterpret_cast<const char8_t*>(name.data()), name.size()));
 }
 inline std::string Utf8FromPath(const std::filesystem::path& path) {
   const std::u8string text = path.u8string();
@@ -99,7 +100,8 @@ bool WatchTerminationRequests(std::function<void()> request);
 // flags and the result are the system's MB_ and ID values, `owner` the
 // system's handle of the owning window (0: none). Returns 0 where the system
 // has no such box and the caller shows its own.
-int ShowSystemMessageBox(uintptr_t owner, const std::string& text, const std::string& caption, unsigned flags);
+int ShowSystemMessageBox(uintptr_t owner, const std::string& text, const std::string& caption,
+                         unsigned flags);
 
 // The UI thread's wake-up: a descriptor that any thread makes readable with
 // SignalWakeDescriptor and that the UI thread watches and empties with

@@ -332,9 +332,13 @@ void DrainWakeDescriptor() {
   }
 }
 
-bool WatchTerminationRequests(std::function<void()>) { return false; }
+bool WatchTerminationRequests(std::function<void()>) {
+  return false;
+}
 
-int ShowSystemMessageBox(uintptr_t, const std::string&, const std::string&, unsigned) { return 0; }
+int ShowSystemMessageBox(uintptr_t, const std::string&, const std::string&, unsigned) {
+  return 0;
+}
 
 }  // namespace qv
 
@@ -454,11 +458,14 @@ void AdviseLargeBlock(void* block, size_t size) {
     ::madvise(first, end - begin, MADV_POPULATE_WRITE);
 }
 
-size_t MemoryPageSize() { return static_cast<size_t>(sysconf(_SC_PAGESIZE)); }
+size_t MemoryPageSize() {
+  return static_cast<size_t>(sysconf(_SC_PAGESIZE));
+}
 
 char* AllocateWithGuardPage(size_t readable) {
   const size_t page = MemoryPageSize();
-  void* area = ::mmap(nullptr, readable + page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  void* area =
+      ::mmap(nullptr, readable + page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (area == MAP_FAILED) return nullptr;
   char* bytes = static_cast<char*>(area);
   if (::mprotect(bytes + readable, page, PROT_NONE) != 0) {

@@ -16,10 +16,12 @@
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
+// windows.h first: the other system headers build on it.
 #include <windows.h>
-#include <shellapi.h>
+
 #include <fcntl.h>
 #include <io.h>
+#include <shellapi.h>
 
 #include <cxxabi.h>
 
@@ -41,12 +43,17 @@ namespace {
 
 constexpr int kSystemErrorTag = 0x20000000;
 
-int Tagged(DWORD code) { return kSystemErrorTag | static_cast<int>(code & 0x0FFFFFFF); }
-void SetErrnoFromSystem() { errno = Tagged(GetLastError()); }
+int Tagged(DWORD code) {
+  return kSystemErrorTag | static_cast<int>(code & 0x0FFFFFFF);
+}
+void SetErrnoFromSystem() {
+  errno = Tagged(GetLastError());
+}
 
 std::wstring Wide(const std::string& text) {
   if (text.empty()) return std::wstring();
-  const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  const int n =
+      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
   std::wstring wide(static_cast<size_t>(n), L'\0');
   MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
   return wide;
@@ -54,9 +61,11 @@ std::wstring Wide(const std::string& text) {
 
 std::string Utf8(const wchar_t* text, size_t length) {
   if (length == 0) return std::string();
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+  const int n =
+      WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
   std::string narrow(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), narrow.data(), n, nullptr, nullptr);
+  WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), narrow.data(), n, nullptr,
+                      nullptr);
   return narrow;
 }
 
@@ -90,7 +99,8 @@ int DescriptorFor(HANDLE handle, int flags) {
 template <typename Function>
 Function Kernel32(const char* name) {
   HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-  return kernel ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(kernel, name))) : nullptr;
+  return kernel ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(kernel, name)))
+                : nullptr;
 }
 
 }  // namespace
@@ -111,19 +121,40 @@ std::string SystemErrorText(int error) {
     code = static_cast<DWORD>(error & ~kSystemErrorTag);
   } else {
     switch (error) {
-      case 0: code = ERROR_SUCCESS; break;
-      case ENOENT: code = ERROR_FILE_NOT_FOUND; break;
-      case EACCES: code = ERROR_ACCESS_DENIED; break;
-      case EEXIST: code = ERROR_FILE_EXISTS; break;
-      case EBADF: code = ERROR_INVALID_HANDLE; break;
-      case ENOMEM: code = ERROR_NOT_ENOUGH_MEMORY; break;
-      case ENOSPC: code = ERROR_DISK_FULL; break;
-      case ESPIPE: code = ERROR_SEEK_ON_DEVICE; break;
-      case EIO: code = ERROR_WRITE_FAULT; break;
-      case EMFILE: code = ERROR_TOO_MANY_OPEN_FILES; break;
+      case 0:
+        code = ERROR_SUCCESS;
+        break;
+      case ENOENT:
+        code = ERROR_FILE_NOT_FOUND;
+        break;
+      case EACCES:
+        code = ERROR_ACCESS_DENIED;
+        break;
+      case EEXIST:
+        code = ERROR_FILE_EXISTS;
+        break;
+      case EBADF:
+        code = ERROR_INVALID_HANDLE;
+        break;
+      case ENOMEM:
+        code = ERROR_NOT_ENOUGH_MEMORY;
+        break;
+      case ENOSPC:
+        code = ERROR_DISK_FULL;
+        break;
+      case ESPIPE:
+        code = ERROR_SEEK_ON_DEVICE;
+        break;
+      case EIO:
+        code = ERROR_WRITE_FAULT;
+        break;
+      case EMFILE:
+        code = ERROR_TOO_MANY_OPEN_FILES;
+        break;
       default: {
         std::string text = std::strerror(error);
-        while (!text.empty() && (static_cast<unsigned char>(text.back()) <= ' ' || text.back() == '.'))
+        while (!text.empty() &&
+               (static_cast<unsigned char>(text.back()) <= ' ' || text.back() == '.'))
           text.pop_back();
         return text;
       }
@@ -131,13 +162,15 @@ std::string SystemErrorText(int error) {
   }
   // The system's own text in the user's language, at most 256 characters.
   wchar_t buffer[256];
-  DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, buffer,
-                           static_cast<DWORD>(std::size(buffer)), nullptr);
+  DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                           code, 0, buffer, static_cast<DWORD>(std::size(buffer)), nullptr);
   while (n > 0 && (buffer[n - 1] <= L' ' || buffer[n - 1] == L'.' || buffer[n - 1] == 0x7F)) --n;
   return Utf8(buffer, n);
 }
 
-std::string ExecutablePath() { return ModuleFileName(nullptr); }
+std::string ExecutablePath() {
+  return ModuleFileName(nullptr);
+}
 
 std::vector<std::string> ProgramArguments(int argc, char** argv) {
   std::vector<std::string> arguments;
@@ -151,7 +184,9 @@ std::vector<std::string> ProgramArguments(int argc, char** argv) {
   return arguments;
 }
 
-void SetBinaryStandardInput() { _setmode(_fileno(stdin), _O_BINARY); }
+void SetBinaryStandardInput() {
+  _setmode(_fileno(stdin), _O_BINARY);
+}
 
 void SetCurrentThreadName(const std::string& name) {
   using SetDescription = HRESULT(WINAPI*)(HANDLE, PCWSTR);
@@ -170,7 +205,9 @@ std::string CurrentThreadName() {
   return name;
 }
 
-uint64_t CurrentThreadId() { return GetCurrentThreadId(); }
+uint64_t CurrentThreadId() {
+  return GetCurrentThreadId();
+}
 
 // The levels are the system's own thread priorities (THREAD_PRIORITY_*),
 // which are relative to the process's priority class already.
@@ -183,7 +220,8 @@ int SetThreadPriorityLevel(uint64_t thread_id, int level) {
 }
 
 int GetThreadPriorityLevel(uint64_t thread_id, int& level) {
-  HANDLE thread = OpenThread(THREAD_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(thread_id));
+  HANDLE thread =
+      OpenThread(THREAD_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(thread_id));
   if (thread == nullptr) return Tagged(GetLastError());
   const int priority = ::GetThreadPriority(thread);
   const int error = priority == THREAD_PRIORITY_ERROR_RETURN ? Tagged(GetLastError()) : 0;
@@ -192,7 +230,9 @@ int GetThreadPriorityLevel(uint64_t thread_id, int& level) {
   return error;
 }
 
-uint32_t TickCount32() { return GetTickCount(); }
+uint32_t TickCount32() {
+  return GetTickCount();
+}
 
 // MinGW's C++ runtime is the same as on Linux: the same demangler.
 std::string DemangledTypeName(const std::type_info& type) {
@@ -209,20 +249,25 @@ std::string CurrentExceptionTypeName() {
 }
 
 // Naming the first thread renames nothing else here.
-void SetUiThreadName(const std::string& name) { SetCurrentThreadName(name); }
+void SetUiThreadName(const std::string& name) {
+  SetCurrentThreadName(name);
+}
 
 uint64_t ProcessMemoryLimit() {
   MEMORYSTATUSEX status{};
   status.dwLength = sizeof status;
   uint64_t limit = PhysicalMemoryLimit();
   // What the address space still has room for, beside what is mapped now.
-  if (GlobalMemoryStatusEx(&status) && status.ullAvailVirtual < limit) limit = status.ullAvailVirtual;
+  if (GlobalMemoryStatusEx(&status) && status.ullAvailVirtual < limit)
+    limit = status.ullAvailVirtual;
   return limit;
 }
 
 // No descriptor to watch: the application wakes the UI thread through its
 // event queue instead.
-int WakeDescriptor() { return -1; }
+int WakeDescriptor() {
+  return -1;
+}
 void SignalWakeDescriptor() {}
 void DrainWakeDescriptor() {}
 
@@ -232,16 +277,17 @@ uint64_t PhysicalMemoryLimit() {
     status.dwLength = sizeof status;
     if (!GlobalMemoryStatusEx(&status) || status.ullTotalPhys == 0) return uint64_t{1} << 40;
     // A job object's limit shows in the virtual size as well.
-    return status.ullTotalPhys < status.ullTotalVirtual ? status.ullTotalPhys : status.ullTotalVirtual;
+    return status.ullTotalPhys < status.ullTotalVirtual ? status.ullTotalPhys
+                                                        : status.ullTotalVirtual;
   }();
   return limit;
 }
 
 bool ModuleOfAddress(const void* address, std::string& module_path, uintptr_t& offset) {
   HMODULE module = nullptr;
-  if (address == nullptr ||
-      !GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                          static_cast<LPCWSTR>(address), &module))
+  if (address == nullptr || !GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                                    GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                                static_cast<LPCWSTR>(address), &module))
     return false;
   module_path = ModuleFileName(module);
   if (module_path.empty()) return false;
@@ -251,8 +297,8 @@ bool ModuleOfAddress(const void* address, std::string& module_path, uintptr_t& o
 
 int OpenFileForReading(const std::string& path) {
   // Other readers are welcome, writers are refused while the file is open.
-  HANDLE handle = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE handle = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     SetErrnoFromSystem();
     return -1;
@@ -269,7 +315,8 @@ int64_t ReadFile(int fd, void* buffer, int64_t count) {
   int64_t done = 0;
   char* out = static_cast<char*>(buffer);
   while (done < count) {
-    const DWORD piece = static_cast<DWORD>(count - done < (int64_t{1} << 30) ? count - done : int64_t{1} << 30);
+    const DWORD piece =
+        static_cast<DWORD>(count - done < (int64_t{1} << 30) ? count - done : int64_t{1} << 30);
     DWORD n = 0;
     if (!::ReadFile(handle, out + done, piece, &n, nullptr)) {
       // The writer of a pipe closing it is the pipe's end of file.
@@ -341,7 +388,8 @@ LRESULT CALLBACK SessionWindowProc(HWND window, UINT message, WPARAM wparam, LPA
 BOOL WINAPI OnConsoleEvent(DWORD event) {
   Request();
   // Closing the console, log-off and shutdown end the process on return.
-  if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) WaitForProcessExit();
+  if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT)
+    WaitForProcessExit();
   return TRUE;
 }
 
@@ -355,8 +403,8 @@ void RunSessionWindow() {
   window_class.hInstance = GetModuleHandleW(nullptr);
   window_class.lpszClassName = L"QuorvaneSessionWindow";
   if (!RegisterClassW(&window_class)) return;
-  HWND window = CreateWindowExW(0, window_class.lpszClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                                window_class.hInstance, nullptr);
+  HWND window = CreateWindowExW(0, window_class.lpszClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr,
+                                nullptr, window_class.hInstance, nullptr);
   if (window == nullptr) return;
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
@@ -367,7 +415,9 @@ void RunSessionWindow() {
 
 }  // namespace
 
-int TerminationSignalDescriptor() { return -1; }
+int TerminationSignalDescriptor() {
+  return -1;
+}
 
 void DrainTerminationSignals() {}
 
@@ -384,8 +434,10 @@ bool WatchTerminationRequests(std::function<void()> request) {
   return true;
 }
 
-int ShowSystemMessageBox(uintptr_t owner, const std::string& text, const std::string& caption, unsigned flags) {
-  return MessageBoxW(reinterpret_cast<HWND>(owner), Wide(text).c_str(), Wide(caption).c_str(), flags);
+int ShowSystemMessageBox(uintptr_t owner, const std::string& text, const std::string& caption,
+                         unsigned flags) {
+  return MessageBoxW(reinterpret_cast<HWND>(owner), Wide(text).c_str(), Wide(caption).c_str(),
+                     flags);
 }
 
 }  // namespace qv
@@ -394,8 +446,8 @@ namespace qv {
 
 int CreateFileForWriting(const std::string& path) {
   // Shared for deletion, so that an interrupt can remove the file while it is open.
-  HANDLE handle = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE handle = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
+                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     const DWORD code = GetLastError();
     errno = code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS ? EEXIST : Tagged(code);
@@ -498,7 +550,8 @@ size_t MemoryPageSize() {
 
 char* AllocateWithGuardPage(size_t readable) {
   const size_t page = MemoryPageSize();
-  char* area = static_cast<char*>(VirtualAlloc(nullptr, readable + page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+  char* area = static_cast<char*>(
+      VirtualAlloc(nullptr, readable + page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
   if (area == nullptr) return nullptr;
   DWORD old = 0;
   if (!VirtualProtect(area + readable, page, PAGE_NOACCESS, &old)) {

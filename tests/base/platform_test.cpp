@@ -12,7 +12,9 @@
 namespace qv {
 namespace {
 
-std::string TempPath(const std::string& name) { return testing::TempDir() + "/" + name; }
+std::string TempPath(const std::string& name) {
+  return testing::TempDir() + "/" + name;
+}
 
 void WriteWhole(const std::string& path, const std::string& bytes) {
   const int fd = CreateFileForWriting(path);
@@ -68,7 +70,8 @@ TEST(PlatformFiles, CreateReadRenameAndRemoveWithAnyName) {
 // What the open-failure message shows: the system's text, trimmed, for
 // a missing file and for a folder, which is no file to read.
 TEST(PlatformFiles, OpenFailuresCarryTheSystemsText) {
-  for (const std::string& path : {TempPath("qv_no_such_file.jpg"), TempPath("qv_no_such_dir/x.jpg"), testing::TempDir()}) {
+  for (const std::string& path :
+       {TempPath("qv_no_such_file.jpg"), TempPath("qv_no_such_dir/x.jpg"), testing::TempDir()}) {
     errno = 0;
     EXPECT_LT(OpenFileForReading(path), 0) << path;
     const std::string text = SystemErrorText(errno);
