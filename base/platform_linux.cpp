@@ -1,5 +1,4 @@
 // Linux implementation of base/platform.h.
-#include <cxxabi.h>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <pthread.h>
@@ -208,19 +207,6 @@ uint64_t ProcessMemoryLimit() {
     limit = std::min(limit, cap > mapped ? cap - mapped : 0);
   }
   return limit;
-}
-
-std::string DemangledTypeName(const std::type_info& type) {
-  int status = 0;
-  char* text = abi::__cxa_demangle(type.name(), nullptr, nullptr, &status);
-  std::string result = status == 0 && text ? text : type.name();
-  std::free(text);
-  return result;
-}
-
-std::string CurrentExceptionTypeName() {
-  const std::type_info* type = abi::__cxa_current_exception_type();
-  return type ? DemangledTypeName(*type) : "unknown";
 }
 
 bool ModuleOfAddress(const void* address, std::string& module_path, uintptr_t& offset) {

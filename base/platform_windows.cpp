@@ -23,8 +23,6 @@
 #include <io.h>
 #include <shellapi.h>
 
-#include <cxxabi.h>
-
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -232,20 +230,6 @@ int GetThreadPriorityLevel(uint64_t thread_id, int& level) {
 
 uint32_t TickCount32() {
   return GetTickCount();
-}
-
-// MinGW's C++ runtime is the same as on Linux: the same demangler.
-std::string DemangledTypeName(const std::type_info& type) {
-  int status = 0;
-  char* text = abi::__cxa_demangle(type.name(), nullptr, nullptr, &status);
-  std::string result = status == 0 && text ? text : type.name();
-  std::free(text);
-  return result;
-}
-
-std::string CurrentExceptionTypeName() {
-  const std::type_info* type = abi::__cxa_current_exception_type();
-  return type ? DemangledTypeName(*type) : "unknown";
 }
 
 // Naming the first thread renames nothing else here.
