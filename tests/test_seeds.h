@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "base/platform.h"
+
 namespace qv::testing_support {
 
 inline std::vector<uint32_t> TestSeeds(std::initializer_list<uint32_t> fixed) {
@@ -25,9 +27,7 @@ inline std::vector<uint32_t> TestSeeds(std::initializer_list<uint32_t> fixed) {
 
 // "QV_TEST_SEED=<seed> <this binary> --gtest_filter=<this test>".
 inline std::string SeedReplayCommand(uint32_t seed) {
-  std::string binary = "<test binary>";
-  char path[4096];
-  if (const char* resolved = realpath("/proc/self/exe", path)) binary = resolved;
+  const std::string binary = ExecutablePath();
   std::string filter = "*";
   if (const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info()) {
     filter = std::string(test->test_suite_name()) + "." + test->name();

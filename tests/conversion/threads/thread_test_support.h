@@ -11,9 +11,11 @@
 #include <thread>
 #include <vector>
 
+#ifndef _WIN32
 #include <grp.h>
 #include <pwd.h>
 #include <unistd.h>
+#endif
 
 #include "conversion/threads/thread.h"
 #include "conversion/threads/ui_handoff.h"
@@ -61,6 +63,16 @@ inline void WaitUntilAStepIsPending() {
   }
 }
 
+#ifdef _WIN32
+// Windows has no unprivileged account to drop to from a test and no per-user
+// process limit, so the refusals these helpers set up are tested on Linux only.
+inline int AsUnprivilegedUser(const std::function<int()>& body) {
+  return body();
+}
+inline std::string NoUnprivilegedUser() {
+  return "Windows: no unprivileged user to drop to and no process limit to lower";
+}
+#else
 // Runs `body` in the calling process as an unprivileged user: a test that runs
 // as root drops to "nobody" first (run it in a child process, such as a death
 // test's, since there is no way back). Returns `body`'s result, or 90 when the
@@ -82,6 +94,17 @@ inline std::string NoUnprivilegedUser() {
   if (::geteuid() == 0 && ::getpwnam("nobody") == nullptr)
     return "running as root and there is no user nobody";
   return {};
+}
+#endif
+
+// A thread's name as the system keeps it: Linux cuts names to 15 bytes,
+// Windows keeps them whole.
+inline std::string KeptThreadName(const std::string& name) {
+#ifdef _WIN32
+  return name;
+#else
+  return name.substr(0, 15);
+#endif
 }
 
 // Waits, without serving steps, until `done` holds.

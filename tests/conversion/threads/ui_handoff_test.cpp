@@ -40,6 +40,23 @@ class WakeCounter {
   std::atomic<int> count_{0};
 };
 
+#ifdef _WIN32
+// Windows names threads apart from the process, so the UI thread is "Main"
+// whichever thread it is.
+TEST(UiHandOff, TheUiThreadIsNamedMain) {
+  SetUiThread();
+  EXPECT_TRUE(IsUiThread());
+  EXPECT_EQ(CurrentThreadName(), "Main");
+  std::string other;
+  std::thread([&] {
+    SetUiThread();
+    other = CurrentThreadName();
+  }).join();
+  SetUiThread();
+  EXPECT_EQ(other, "Main");
+  EXPECT_TRUE(IsUiThread());
+}
+#else
 std::string ProcessName() {
   std::ifstream comm("/proc/self/comm");
   std::string name;
@@ -51,7 +68,7 @@ TEST(UiHandOff, TheUiThreadIsNamedMainUnlessThatWouldRenameTheProcess) {
   // The process's first thread carries the process's name, which ps, pgrep
   // and killall look for: it keeps the program's own.
   const std::string program =
-      std::filesystem::path(ExecutablePath()).filename().string().substr(0, 15);
+      testing_support::KeptThreadName(std::filesystem::path(ExecutablePath()).filename().string());
   ASSERT_FALSE(program.empty());
   SetUiThread();
   EXPECT_TRUE(IsUiThread());
@@ -69,6 +86,7 @@ TEST(UiHandOff, TheUiThreadIsNamedMainUnlessThatWouldRenameTheProcess) {
   EXPECT_EQ(ProcessName(), program);
   EXPECT_TRUE(IsUiThread());
 }
+#endif
 
 TEST(UiHandOff, OnTheUiThreadAStepRunsAtOnceWithoutTheList) {
   SetUiThread();
