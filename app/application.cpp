@@ -63,8 +63,7 @@ void InstallWakeUp(QWidget* owner) {
 }  // namespace
 
 QString AppTitleFromPath(const std::string& path) {
-  const size_t slash = path.find_last_of("/\\");
-  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  std::string name = FileNameOf(path);
   const size_t dot = name.find('.');
   if (dot != std::string::npos) name.resize(dot);
   const QString title = QString::fromUtf8(name);
@@ -101,9 +100,7 @@ QString FatalErrorText(std::exception_ptr error) {
     module_path = ExecutablePath();
     offset = reinterpret_cast<uintptr_t>(address) - 0x1000;
   }
-  const size_t slash = module_path.find_last_of('/');
-  const std::string module =
-      slash == std::string::npos ? module_path : module_path.substr(slash + 1);
+  const std::string module = FileNameOf(module_path);
   const char* stop = !message.empty() && message.back() != '.' ? "." : "";
   // Eight hex digits, as the format says: an offset wider than 32 bits (an
   // address in no module is the address less 0x1000) keeps its low half.

@@ -59,8 +59,7 @@ void StartupMessageHandler(QtMsgType type, const QMessageLogContext&, const QStr
 
 int main(int argc, char** argv) {
   if (argc > 0 && argv[0] != nullptr && argv[0][0] != '\0') {
-    const std::string path = argv[0];
-    g_program_name = path.substr(path.find_last_of('/') + 1);
+    g_program_name = qv::FileNameOf(argv[0]);
   }
   const QtMessageHandler previous_handler = qInstallMessageHandler(StartupMessageHandler);
   QApplication qt_application(argc, argv);

@@ -25,6 +25,12 @@ inline std::string Utf8FromPath(const std::filesystem::path& path) {
   return std::string(reinterpret_cast<const char*>(text.data()), text.size());
 }
 
+// What follows the last folder separator of `path`: '/' or '\\' (Windows
+// paths use both; a Linux program's own path holds no backslash).
+inline std::string FileNameOf(const std::string& path) {
+  const size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
 // Absolute, lexically normalised form of `path` (no file system access).
 std::string FullPathName(const std::string& path);
 // The system's text for an error number, without trailing blanks, control

@@ -11,6 +11,8 @@
 #include <thread>
 #include <vector>
 
+#include "base/platform.h"
+
 #include "app/error_trap.h"
 #include "app/message_box.h"
 #include "base/exceptions.h"
@@ -116,7 +118,8 @@ TEST(FatalErrorText, NamesClassModuleAddressAndMessage) {
   const std::string text = FatalErrorText(error).toStdString();
   // "Exception EOutOfResources in module test_window at 0012AB34.\r\nError creating window
   // class.\r\n"
-  const std::string head = "Exception EOutOfResources in module test_window at ";
+  const std::string head =
+      "Exception EOutOfResources in module " + FileNameOf(ExecutablePath()) + " at ";
   ASSERT_EQ(text.rfind(head, 0), 0u) << text;
   const std::string address = text.substr(head.size(), 8);
   EXPECT_EQ(address.find_first_not_of("0123456789ABCDEF"), std::string::npos) << text;

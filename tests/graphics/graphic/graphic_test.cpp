@@ -2,11 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <filesystem>
 #include <thread>
 #include <vector>
 
 #include "base/exceptions.h"
+#include "base/platform.h"
 #include "base/streams.h"
 #include "graphics/bitmap.h"
 #include "graphics/graphic.h"
@@ -163,7 +165,7 @@ TEST(GraphicTest, ReadFromFileReadsWholeFileAndNamesMissingOnes) {
     FAIL() << "no error";
   } catch (const EFOpenError& e) {
     std::string expected = "Cannot open file \"";
-    expected.append((dir / "missing.jpg").string()).append("\". No such file or directory");
+    expected.append((dir / "missing.jpg").string()).append("\". ").append(SystemErrorText(ENOENT));
     EXPECT_EQ(e.Message(), expected);
   }
   std::filesystem::current_path(old_cwd);

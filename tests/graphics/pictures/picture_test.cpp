@@ -2,7 +2,10 @@
 // extension, failed loads, copies in and out, and change forwarding.
 #include <QTemporaryDir>
 
+#include <cerrno>
+
 #include "base/format.h"
+#include "base/platform.h"
 #include "graphics/bitmap.h"
 #include "graphics/icon.h"
 #include "graphics/metafile.h"
@@ -139,8 +142,9 @@ TEST_F(PictureTest, FailedLoadsKeepThePreviousPicture) {
       {base + "/scan.TIFF", "EInvalidGraphic: Unknown picture file extension (.TIFF)"},
       {base + "/plain", "EInvalidGraphic: Unknown picture file extension (.)"},
       {base + "/trailing.", "EInvalidGraphic: Unknown picture file extension (.)"},
-      {base + "/missing.bmp",
-       "EFOpenError: Cannot open file \"" + base + "/missing.bmp\". No such file or directory"},
+      {base + "/missing.bmp", "EFOpenError: Cannot open file \"" +
+                                  FullPathName(base + "/missing.bmp") + "\". " +
+                                  SystemErrorText(ENOENT)},
       {base + "/bad.bmp", "EInvalidGraphic: Bitmap image is not valid"},
       {Corpus("png/pngsuite-xs1n0g01.png"), "EPNGError: Invalid operation in GDI+ (Code: 4)"},
   };
