@@ -29,6 +29,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <future>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -379,16 +380,22 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
 
 // A hidden top-level window of its own thread: the session messages go to
 // top-level windows only, and this one answers even while the user-interface
-// thread is busy.
-void RunSessionWindow() {
+// thread is busy. `ready` is set once the thread waits for messages (or has
+// given up): a process that ends while the thread is still making its window
+// kills it inside the window system, with the system's locks held, and the
+// process's own exit then waits on them for ever.
+void RunSessionWindow(std::promise<void> ready) {
   SetCurrentThreadName("Session");
   WNDCLASSW window_class{};
   window_class.lpfnWndProc = SessionWindowProc;
   window_class.hInstance = GetModuleHandleW(nullptr);
   window_class.lpszClassName = L"QuorvaneSessionWindow";
-  if (!RegisterClassW(&window_class)) return;
-  HWND window = CreateWindowExW(0, window_class.lpszClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr,
-                                nullptr, window_class.hInstance, nullptr);
+  HWND window = nullptr;
+  if (RegisterClassW(&window_class)) {
+    window = CreateWindowExW(0, window_class.lpszClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr,
+                             nullptr, window_class.hInstance, nullptr);
+  }
+  ready.set_value();
   if (window == nullptr) return;
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
@@ -413,7 +420,10 @@ bool WatchTerminationRequests(std::function<void()> request) {
   static std::once_flag started;
   std::call_once(started, [] {
     SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
-    std::thread(RunSessionWindow).detach();
+    std::promise<void> ready;
+    std::future<void> made = ready.get_future();
+    std::thread(RunSessionWindow, std::move(ready)).detach();
+    made.wait();
   });
   return true;
 }
