@@ -15,6 +15,12 @@ get_filename_component(pthread_dir "${pthread_dll}" DIRECTORY)
 get_filename_component(qt_bin_dir "${Qt6_DIR}/../../../bin" ABSOLUTE)
 set(QV_WINEPATH "Z:${qt_bin_dir};Z:${stdcxx_dir};Z:${pthread_dir}")
 set(QV_WINEPREFIX "${PROJECT_BINARY_DIR}/wine")
+# Qt's offscreen platform on Windows takes its fonts from one folder, not from
+# the system. The gui tests measure and paint with the font the Linux tests get
+# for Tahoma (fontconfig's DejaVu Sans), so their pixel checks hold under Wine too.
+set(QV_FONTDIR "${PROJECT_BINARY_DIR}/offscreen-fonts")
+file(MAKE_DIRECTORY "${QV_FONTDIR}")
+file(CREATE_LINK /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf "${QV_FONTDIR}/DejaVuSans.ttf" SYMBOLIC)
 configure_file(${PROJECT_SOURCE_DIR}/scripts/windows/wine-run.sh.in ${PROJECT_BINARY_DIR}/wine-run.sh @ONLY
                FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_BINARY_DIR}/wine-run.sh)

@@ -26,7 +26,7 @@ fi
 # the dependency build, Wine to run the tests, NSIS and zip to package.
 if [ "${1:-}" = windows ]; then
   PACKAGES+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-             nasm ninja-build dpkg-dev xz-utils wine wine64 nsis zip unzip)
+             nasm ninja-build dpkg-dev xz-utils wine wine64 fonts-wine fonts-dejavu-core nsis zip unzip)
 fi
 
 missing=()

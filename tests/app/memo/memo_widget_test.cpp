@@ -53,9 +53,11 @@ class MemoWidget : public ::testing::Test {
   }
 
   // Viewport point in the middle of the character at pos.
+  // Just right of the boundary before `pos`: nearer to it than to the next one
+  // in any font, even beside a narrow space.
   QPoint PointOf(int64_t pos) const {
     const QRect r = memo_->PosRect(pos);
-    return QPoint(r.left() + 2, r.center().y());
+    return QPoint(r.left() + 1, r.center().y());
   }
 
   std::unique_ptr<QWidget> window_;

@@ -22,6 +22,10 @@ const std::string kCorpus = QUORVANE_CORPUS_DIR;
 // The detail columns (size, type, date) show their texts whole for every
 // file: no "773...KiB" or "JPE...age".
 TEST(OpenDialog, DetailColumnsShowTheirTextsWhole) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows: the program shows the system's file dialog; Qt's own, whose columns "
+                  "this checks, appears there only on the offscreen platform";
+#endif
   // Qt's dialog restores the list's state of earlier runs: start from none.
   QTemporaryDir settings_dir;
   ASSERT_TRUE(settings_dir.isValid());
