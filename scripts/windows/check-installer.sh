@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Checks a Windows installer under Wine, in a fresh Wine prefix of its own:
 # the silent per-user install puts down exactly the staged files, the Start
-# menu entry points at quorvane.exe, the installed quorvane-hex turns a
-# corpus JPEG into hex and back byte for byte (skipped with --no-program),
-# and the uninstaller leaves no file, folder, entry or registry key behind.
+# menu entry points at quorvane.exe and, opened as the Start menu opens it on
+# a private Xvfb display, shows the program's window, which closes when asked;
+# the installed quorvane-hex turns a corpus JPEG into hex and back byte for
+# byte (both skipped with --no-program), and the uninstaller leaves no file,
+# folder, entry or registry key behind.
 # Usage: check-installer.sh SETUP.EXE STAGE-DIR [--no-program]
 set -euo pipefail
 setup="$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"
@@ -11,9 +13,31 @@ stage="$(cd "$2" && pwd)"
 corpus="${QUORVANE_CORPUS:-$(cd "$(dirname "$0")/../.." && pwd)/../shared/corpus}"
 work="$(mktemp -d /tmp/quorvane-installer.XXXXXX)"
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-cleanup() { wineserver -k 2>/dev/null || true; rm -rf "$work"; }
+xvfb_pid=""
+cleanup() {
+  wineserver -k 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  rm -rf "$work"
+}
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# until SECONDS COMMAND...: retries COMMAND until it succeeds or time is up.
+until_ok() {
+  local deadline=$((SECONDS + $1))
+  shift
+  until "$@" >/dev/null 2>&1; do
+    [ $SECONDS -lt $deadline ] || return 1
+    sleep 0.1
+  done
+}
+
+# A display of its own from the start: Wine's desktop process starts with the
+# prefix's first program and keeps that program's display for all later ones.
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+until_ok 60 test -s "$work/display" || fail "Xvfb did not start"
+export DISPLAY=":$(head -n1 "$work/display")"
 
 wineboot -i >/dev/null 2>&1 && wineserver -w
 user_dir="$WINEPREFIX/drive_c/users/$(id -un)"
@@ -34,6 +58,16 @@ strings -e l "$shortcut" | grep -qi 'Programs\\Quorvane\\quorvane\.exe$' \
 wine reg query "$key" >/dev/null 2>&1 || fail "no uninstall entry in the registry"
 
 if [ "${3:-}" != --no-program ]; then
+  # The Start menu entry, opened the way the shell opens it (Wine's start
+  # follows the shortcut to its target), shows the main window.
+  wine start /unix "$shortcut"
+  until_ok 120 xdotool search --onlyvisible --name '^Quorvane$' \
+    || fail "the Start menu entry did not show the program's window"
+  # Closing it as the window's close button does ends the program.
+  wine taskkill /im quorvane.exe >/dev/null 2>&1 || fail "the program could not be asked to close"
+  until_ok 60 sh -c '! xdotool search --name "^Quorvane$"' || fail "the program did not close"
+  wineserver -w
+
   picture="$corpus/jpeg/good/ljt-testorig.jpg"
   hex_tool="C:\\users\\$(id -un)\\AppData\\Local\\Programs\\Quorvane\\quorvane-hex.exe"
   cp "$picture" "$work/in.jpg"
