@@ -40,7 +40,7 @@ run() { nice -n "$NICE" "$@"; }
 t_all=$SECONDS
 
 echo "windows deps: building into $QW_PREFIX"
-echo "windows deps: this takes about 50 minutes of CPU time once (25-30 minutes on"
+echo "windows deps: this takes about 50 minutes of CPU time once (about 23 minutes on"
 echo "  two idle cores); later builds reuse the cache."
 
 bash "$here/fetch-sources.sh" "$QW_CACHE_ROOT/src"
