@@ -172,9 +172,13 @@ open_file() {
   xdotool type --delay 2 "$1"
   xdotool key Return
   wait_for "the open dialog to close" bash -c "! xdotool search --onlyvisible --name . | grep -qx '$dialog'"
-  # The window manager has handed the focus on (to the main window, or to a box
-  # the opening raised): a click sent earlier can be lost.
-  wait_for "the focus to leave the open dialog" bash -c "a=\$(xdotool getactivewindow 2>/dev/null) && [ -n \"\$a\" ] && [ \"\$a\" != '$dialog' ]"
+  wait_focus_after_dialog "$dialog"
+}
+
+# The window manager has handed the focus on from the closed dialog $1 (to the
+# main window, or to a box the opening raised): a click sent earlier can be lost.
+wait_focus_after_dialog() {
+  wait_for "the focus to leave the open dialog" bash -c "a=\$(xdotool getactivewindow 2>/dev/null) && [ -n \"\$a\" ] && [ \"\$a\" != '$1' ]"
 }
 
 # Mean and standard deviation of a region of the main window's screenshot.

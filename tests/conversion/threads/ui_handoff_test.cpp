@@ -40,40 +40,32 @@ class WakeCounter {
   std::atomic<int> count_{0};
 };
 
-#ifdef _WIN32
-// Windows names threads apart from the process, so the UI thread is "Main"
-// whichever thread it is.
-TEST(UiHandOff, TheUiThreadIsNamedMain) {
-  SetUiThread();
-  EXPECT_TRUE(IsUiThread());
-  EXPECT_EQ(CurrentThreadName(), "Main");
-  std::string other;
-  std::thread([&] {
-    SetUiThread();
-    other = CurrentThreadName();
-  }).join();
-  SetUiThread();
-  EXPECT_EQ(other, "Main");
-  EXPECT_TRUE(IsUiThread());
-}
-#else
+#ifndef _WIN32
 std::string ProcessName() {
   std::ifstream comm("/proc/self/comm");
   std::string name;
   std::getline(comm, name);
   return name;
 }
+#endif
 
 TEST(UiHandOff, TheUiThreadIsNamedMainUnlessThatWouldRenameTheProcess) {
+#ifdef _WIN32
+  // Windows names threads apart from the process: the first thread too is "Main".
+  const std::string first = "Main";
+#else
   // The process's first thread carries the process's name, which ps, pgrep
   // and killall look for: it keeps the program's own.
-  const std::string program =
+  const std::string first =
       testing_support::KeptThreadName(std::filesystem::path(ExecutablePath()).filename().string());
-  ASSERT_FALSE(program.empty());
+  ASSERT_FALSE(first.empty());
+#endif
   SetUiThread();
   EXPECT_TRUE(IsUiThread());
-  EXPECT_EQ(CurrentThreadName(), program);
-  EXPECT_EQ(ProcessName(), program);
+  EXPECT_EQ(CurrentThreadName(), first);
+#ifndef _WIN32
+  EXPECT_EQ(ProcessName(), first);
+#endif
 
   // Any other thread made the UI thread takes the name "Main".
   std::string other;
@@ -83,10 +75,11 @@ TEST(UiHandOff, TheUiThreadIsNamedMainUnlessThatWouldRenameTheProcess) {
   }).join();
   SetUiThread();
   EXPECT_EQ(other, "Main");
-  EXPECT_EQ(ProcessName(), program);
+#ifndef _WIN32
+  EXPECT_EQ(ProcessName(), first);
+#endif
   EXPECT_TRUE(IsUiThread());
 }
-#endif
 
 TEST(UiHandOff, OnTheUiThreadAStepRunsAtOnceWithoutTheList) {
   SetUiThread();

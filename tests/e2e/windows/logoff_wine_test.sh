@@ -7,7 +7,7 @@ CORPUS=${QUORVANE_CORPUS:?}
 
 start_display
 start_app
-open_file_under_wine "Z:$(tr / '\\' <<<"$CORPUS/jpeg/good/ljt-testorig.jpg")"
+open_file "Z:$(tr / '\\' <<<"$CORPUS/jpeg/good/ljt-testorig.jpg")"
 WINEPREFIX="$QUORVANE_WINEPREFIX" wineboot --end-session
 wait_app_exit
 [ "$EXIT_CODE" = 0 ] || fail "exit code $EXIT_CODE"

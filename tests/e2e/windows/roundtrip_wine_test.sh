@@ -11,7 +11,7 @@ start_app
 
 picture="$CORPUS/jpeg/good/ljt-testorig.jpg"
 # Wine shows the machine's root as drive Z:.
-open_file_under_wine "Z:$(tr / '\\' <<<"$picture")"
+open_file "Z:$(tr / '\\' <<<"$picture")"
 press_button "$BUTTON_TO_HEX"
 wait_memo_text "$(upper_hex_of "$picture")"
 

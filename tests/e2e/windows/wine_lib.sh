@@ -52,15 +52,7 @@ main_window_activated() {
   [ "$(xdotool getactivewindow 2>/dev/null)" = "$MAIN_WINDOW" ]
 }
 
-open_file_under_wine() {
-  press_button "$BUTTON_OPEN"
-  wait_for "the open dialog" other_window
-  local dialog
-  dialog=$(other_window)
-  xdotool windowactivate --sync "$dialog" >/dev/null 2>&1 || true
-  xdotool key ctrl+a
-  xdotool type --delay 2 "$1"
-  xdotool key Return
-  wait_for "the open dialog to close" bash -c "! xdotool search --onlyvisible --name . | grep -qx '$dialog'"
+# open_file's last step under Wine.
+wait_focus_after_dialog() {
   wait_for "the main window active" main_window_activated
 }
