@@ -265,10 +265,12 @@ void TMemoLayout::Update(const TMemoText& text, int64_t pos, int64_t removed, in
   if (text.Length() > static_cast<int64_t>(UINT32_MAX)) starts_.Widen();
   const int64_t delta = inserted - removed;
   const int64_t tail_old = pos + removed;  // first byte after the edit, old numbering
-  // A line's break depends on the bytes up to the next line's start and on at most
-  // three more (the rest of a character there), so lines that start more than that
-  // before the edit keep theirs; the one before may take back a word.
-  const int64_t first = std::max<int64_t>(0, starts_.Find(std::max<int64_t>(0, pos - 3)) - 1);
+  // A line's break is decided by the first character that does not fit on it. That
+  // character lies at the latest where the line after next starts (the next line holds
+  // everything between the break and it, there being no other place to break), and
+  // its decoding reads up to three bytes more. Lines before the one ahead of the line
+  // that holds byte pos - 4 therefore keep their breaks; wrapping starts there.
+  const int64_t first = std::max<int64_t>(0, starts_.Find(std::max<int64_t>(0, pos - 4)) - 1);
   const int64_t n = starts_.Size();
   std::vector<int64_t> fresh;
   int64_t j = first + 1;

@@ -90,6 +90,49 @@ TEST(MemoWrap, LineEndsAndSoftBreaks) {
   EXPECT_EQ(layout.LineOf(17), 4);
 }
 
+// An edit re-wraps only near itself; the lines it gives must be those of a full
+// re-wrap of the edited text.
+TEST(MemoWrap, AnEditWrapsAsAFullRewrapWould) {
+  struct EditCase {
+    const char* name;
+    std::string before;
+    int width;
+    int64_t pos, removed;
+    std::string inserted;
+    std::vector<int64_t> starts;  // of the edited text, as a full re-wrap gives them
+  };
+  const EditCase cases[] = {
+      {"the line before takes back a word", "0123456789ab cdefgh", 50, 14, 5, "", {0, 5, 10}},
+      {"a lone CR joins an LF typed after it", "ab\rcd", 50, 3, 0, "\n", {0, 4}},
+      {"a word grows past the edge", "ab cd", 50, 4, 0, "xyz", {0, 3}},
+      // The character that did not fit on line 0 (at byte 2) starts line 2, and the
+      // byte added three after it completes it into a CJK character, which may start
+      // a line of its own: line 0 now ends before it.
+      {"completing a character where the line after next starts",
+       " b\xF0\xA0\x80",
+       25,
+       5,
+       0,
+       "\x80",
+       {0, 2}},
+  };
+  for (const EditCase& c : cases) {
+    TMemoAdvances advances(HandAdvance);
+    TMemoLayout layout;
+    layout.SetAdvances(&advances);
+    layout.SetWidth(c.width * 64);
+    TMemoText text;
+    text.Assign(c.before);
+    layout.Rewrap(text);
+    text.Replace(c.pos, c.removed, c.inserted);
+    layout.Update(text, c.pos, c.removed, static_cast<int64_t>(c.inserted.size()));
+    std::vector<int64_t> starts;
+    for (int64_t i = 0; i < layout.LineCount(); ++i) starts.push_back(layout.LineStart(i));
+    EXPECT_EQ(starts, c.starts) << c.name;
+    EXPECT_EQ(Wrap(text.Str(), c.width), c.starts) << c.name;
+  }
+}
+
 TEST(MemoWrap, TabsAdvanceToTheNextStop) {
   // Tab stops every 8 x 'x' = 80 px: "a\tb" puts b at 80, so it needs a 90 px line.
   EXPECT_EQ(Wrap("a\tb", 90), (std::vector<int64_t>{0}));
