@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <limits>
 #include <memory>
 #include <set>
 #include <string_view>
@@ -14,7 +13,6 @@
 #include "base/format.h"
 #include "base/platform.h"
 #include "base/streams.h"
-#include "conversion/hex_streams.h"
 #include "conversion/jpeg_image.h"
 #include "conversion/picture_hex.h"
 #include "graphics/picture.h"
@@ -30,16 +28,13 @@ namespace {
 
 constexpr const char* kStandardInput = "standard input";
 
-// Hex text longer than this cannot be restored (its length is a 32-bit count).
-constexpr int64_t kMaxTextLength = std::numeric_limits<int32_t>::max();
-
 // Everything `read` gives, appended to `text`: `known` bytes straight into
 // the block, then whatever else comes (a pipe, a growing file) in pieces, the
 // block doubling so that growing never copies more than it keeps. Text too
-// long to restore fails with "Out of memory" before it is read.
+// long to restore (kMaxHexTextLength) fails with "Out of memory" before it is read.
 template <class ReadFunction>
 void ReadAll(int64_t known, const ReadFunction& read, TMemoryStream& text) {
-  if (known > kMaxTextLength) RaiseOutOfMemory();
+  if (known > kMaxHexTextLength) RaiseOutOfMemory();
   if (known > 0) {
     text.SetSize(known);
     text.SetSize(read(text.Memory(), known));
@@ -50,7 +45,7 @@ void ReadAll(int64_t known, const ReadFunction& read, TMemoryStream& text) {
     const int64_t n = read(piece.data(), static_cast<int64_t>(piece.size()));
     if (n <= 0) break;
     const int64_t end = text.Size() + n;
-    if (end > kMaxTextLength) RaiseOutOfMemory();
+    if (end > kMaxHexTextLength) RaiseOutOfMemory();
     if (end > text.Capacity()) text.SetCapacity(std::max(end, 2 * text.Capacity()));
     text.WriteBuffer(piece.data(), n);
   }
@@ -211,7 +206,7 @@ bool CheckHexFile(const std::string& path) {
   }
   TJPEGImage picture;
   try {
-    HexToJPEG(std::string(TextOf(text)), picture);
+    HexToJPEG(TextOf(text), picture);
   } catch (...) {
     PrintField("restores", "no: " + ErrorText(std::current_exception()));
     return false;
@@ -282,11 +277,9 @@ int RunToHex(const TCommandLine& line) {
     try {
       TJPEGImage picture;
       LoadJPEGPictureFile(line.Inputs[i], picture);
-      // The picture writes itself through the codec straight into the file:
-      // the text of JPEGToHex, without a second copy of the bytes or the text.
+      // Straight into the file, without a second copy of the bytes or the text.
       TOutputFile output(outputs[i]);
-      THexEncodingStream hex(output);
-      picture.WriteToStream(hex);
+      JPEGToHex(picture, output);
       output.Commit();
     } catch (...) {
       ReportError(line.Inputs[i], ErrorText(std::current_exception()));
@@ -318,18 +311,17 @@ int RunToJPEG(const TCommandLine& line) {
       }
     }
     if (length < 0) length = memory.Size();
-    if (length > kMaxTextLength) RaiseOutOfMemory();
 
-    THexDecodingStream bytes(*text, length);
     TJPEGImage picture;
+    THexTextStop stop;
     try {
-      picture.ReadFromStream(bytes);
+      HexToJPEG(*text, length, picture, stop);
     } catch (...) {
-      if (bytes.Stopped()) ReportStop(subject, *text, length, bytes.PairsDecoded());
+      if (stop.Stopped) ReportStop(subject, *text, length, stop.PairsDecoded);
       throw;
     }
     // Loaded, but perhaps not with the bytes the text meant: say where it went wrong.
-    if (bytes.Stopped()) ReportStop(subject, *text, length, bytes.PairsDecoded());
+    if (stop.Stopped) ReportStop(subject, *text, length, stop.PairsDecoded);
     file.reset();
     memory.Clear();
 
