@@ -3,7 +3,7 @@
 // past what the bytes hold.
 #include "graphics/bitmap.h"
 #include "graphics/icon.h"
-#include "graphics/metafile.h"
+#include "graphics/metafile/metafile.h"
 #include "graphics/picture_budget.h"
 #include "graphics/png_picture.h"
 #include "pictures_test_support.h"

@@ -8,7 +8,7 @@
 #include "base/platform.h"
 #include "graphics/bitmap.h"
 #include "graphics/icon.h"
-#include "graphics/metafile.h"
+#include "graphics/metafile/metafile.h"
 #include "graphics/picture.h"
 #include "graphics/picture_formats.h"
 #include "graphics/png_picture.h"

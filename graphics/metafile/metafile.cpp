@@ -1,4 +1,4 @@
-#include "graphics/metafile.h"
+#include "graphics/metafile/metafile.h"
 
 #include <cmath>
 #include <cstring>
@@ -7,7 +7,7 @@
 #include "base/streams.h"
 #include "graphics/canvas.h"
 #include "graphics/dib_reader.h"
-#include "graphics/metafile_player.h"
+#include "graphics/metafile/playback.h"
 
 namespace qv {
 

@@ -16,7 +16,7 @@
 #include <QPolygonF>
 #include <QTransform>
 
-#include "graphics/metafile_records.h"
+#include "graphics/metafile/records.h"
 
 namespace qv::metafile {
 

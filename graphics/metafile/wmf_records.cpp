@@ -2,7 +2,7 @@
 // the player; the others are skipped.
 #include <vector>
 
-#include "graphics/metafile_dc.h"
+#include "graphics/metafile/player.h"
 
 namespace qv::metafile {
 

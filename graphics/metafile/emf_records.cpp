@@ -3,7 +3,7 @@
 #include <optional>
 #include <vector>
 
-#include "graphics/metafile_dc.h"
+#include "graphics/metafile/player.h"
 
 namespace qv::metafile {
 
