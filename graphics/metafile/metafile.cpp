@@ -8,6 +8,7 @@
 #include "graphics/canvas.h"
 #include "graphics/dib_reader.h"
 #include "graphics/metafile/playback.h"
+#include "graphics/metafile/records.h"
 
 namespace qv {
 
@@ -17,8 +18,8 @@ constexpr const char* kMetafileInvalidText = "Metafile is not valid";
 constexpr uint32_t kPlaceableKey = 0x9AC6CDD7u;
 constexpr int64_t kPlaceableHeaderSize = 22;
 constexpr int64_t kEnhancedHeaderMinimum = 88;
-constexpr uint32_t kEmrHeader = 1;
-constexpr uint32_t kEmrEof = 14;
+constexpr uint32_t kEmrHeader = static_cast<uint32_t>(metafile::EmfRecord::Header);
+constexpr uint32_t kEmrEof = static_cast<uint32_t>(metafile::EmfRecord::Eof);
 
 uint16_t U16(const uint8_t* p) {
   return static_cast<uint16_t>(p[0] | (p[1] << 8));

@@ -35,8 +35,8 @@ void TPlayer::DeleteObject(uint32_t index) {
 }
 
 void TPlayer::SelectObject(uint32_t index) {
-  if (index & 0x80000000u) {
-    SelectStock(index & 0x7FFFFFFFu);
+  if (index & kStockObject) {
+    SelectStock(index & ~kStockObject);
     return;
   }
   if (index >= objects_.size() || !objects_[index]) return;
@@ -59,12 +59,12 @@ void TPlayer::SelectObject(uint32_t index) {
 void TPlayer::SelectStock(uint32_t which) {
   static const QColor kBrushColors[] = {Qt::white, QColor(192, 192, 192), QColor(128, 128, 128),
                                         QColor(64, 64, 64), Qt::black};
-  if (which <= 4) state_.brush = TBrushSpec{0, kBrushColors[which], 0};
-  if (which == 5) state_.brush = TBrushSpec{1, Qt::white, 0};
-  if (which == 6) state_.pen = TPenSpec{0, 0, Qt::white};
-  if (which == 7) state_.pen = TPenSpec{0, 0, Qt::black};
-  if (which == 8) state_.pen = TPenSpec{5, 0, Qt::black};
-  if (which >= 10 && which <= 17) state_.font = TFontSpec{};
+  if (which <= kStockBlackBrush) state_.brush = TBrushSpec{kBrushSolid, kBrushColors[which], 0};
+  if (which == kStockNullBrush) state_.brush = TBrushSpec{kBrushNull, Qt::white, 0};
+  if (which == kStockWhitePen) state_.pen = TPenSpec{kPenSolid, 0, Qt::white};
+  if (which == kStockBlackPen) state_.pen = TPenSpec{kPenSolid, 0, Qt::black};
+  if (which == kStockNullPen) state_.pen = TPenSpec{kPenNull, 0, Qt::black};
+  if (which >= kStockFirstFont && which <= kStockLastFont) state_.font = TFontSpec{};
 }
 
 void TPlayer::SaveDC() {
@@ -198,7 +198,8 @@ void TPlayer::Ellipse(const QRectF& box) {
   DrawClosed(path);
 }
 
-void TPlayer::ArcShape(int kind, const QRectF& box_in, const QPointF& start, const QPointF& end) {
+void TPlayer::ArcShape(TArcKind kind, const QRectF& box_in, const QPointF& start,
+                       const QPointF& end) {
   const QRectF box = box_in.normalized();
   if (box.isEmpty()) return;
   const QPointF c = box.center();
@@ -211,13 +212,13 @@ void TPlayer::ArcShape(int kind, const QRectF& box_in, const QPointF& start, con
   while (span <= 0) span += 360;
   QPainterPath path;
   // A pie starts at the centre: arcTo draws its first radius to the arc's start.
-  if (kind == 2) {
+  if (kind == TArcKind::Pie) {
     path.moveTo(c);
   } else {
     path.arcMoveTo(box, a0);
   }
   path.arcTo(box, a0, span);
-  if (kind == 0) {
+  if (kind == TArcKind::Arc) {
     Prepare(false);
     painter_.drawPath(path);
     return;
@@ -288,20 +289,20 @@ void TPlayer::Text(QPointF p, const QString& text) {
   const double width = metrics.horizontalAdvance(text);
   QPointF at = transform.map(p);
   switch (state_.text_align & kTextAlignHorizontal) {
-    case 2:
+    case kTextAlignRight:
       at.rx() -= width;
       break;
-    case 6:
+    case kTextAlignCenter:
       at.rx() -= width / 2;
       break;
     default:
       break;
   }
   switch (state_.text_align & kTextAlignVertical) {
-    case 0:
+    case kTextAlignTop:
       at.ry() += metrics.ascent();
       break;
-    case 8:
+    case kTextAlignBottom:
       at.ry() -= metrics.descent();
       break;
     default:
@@ -329,40 +330,44 @@ void TPlayer::Image(const QImage& image, const QRectF& dest, const QRectF& sourc
 }
 
 QPen TPlayer::Pen() const {
-  const uint32_t style = state_.pen.style & 0xF;
-  if (style == 5) return QPen(Qt::NoPen);
+  const uint32_t style = state_.pen.style & kPenLineMask;
+  if (style == kPenNull) return QPen(Qt::NoPen);
   QPen pen(state_.pen.color);
   pen.setWidthF(state_.pen.width > 0 ? state_.pen.width : 0);
   switch (style) {
-    case 1:
+    case kPenDash:
       pen.setStyle(Qt::DashLine);
       break;
-    case 2:
+    case kPenDot:
       pen.setStyle(Qt::DotLine);
       break;
-    case 3:
+    case kPenDashDot:
       pen.setStyle(Qt::DashDotLine);
       break;
-    case 4:
+    case kPenDashDotDot:
       pen.setStyle(Qt::DashDotDotLine);
       break;
     default:
       break;
   }
-  const uint32_t cap = state_.pen.style & 0xF00;
-  pen.setCapStyle(cap == 0x100 ? Qt::SquareCap : cap == 0x200 ? Qt::FlatCap : Qt::RoundCap);
-  const uint32_t join = state_.pen.style & 0xF000;
-  pen.setJoinStyle(join == 0x1000 ? Qt::BevelJoin : join == 0x2000 ? Qt::MiterJoin : Qt::RoundJoin);
+  const uint32_t cap = state_.pen.style & kPenCapMask;
+  pen.setCapStyle(cap == kPenCapSquare ? Qt::SquareCap
+                  : cap == kPenCapFlat ? Qt::FlatCap
+                                       : Qt::RoundCap);
+  const uint32_t join = state_.pen.style & kPenJoinMask;
+  pen.setJoinStyle(join == kPenJoinBevel   ? Qt::BevelJoin
+                   : join == kPenJoinMiter ? Qt::MiterJoin
+                                           : Qt::RoundJoin);
   return pen;
 }
 
 QBrush TPlayer::Brush() const {
   switch (state_.brush.style) {
-    case 0:
+    case kBrushSolid:
       return QBrush(state_.brush.color);
-    case 1:
+    case kBrushNull:
       return QBrush(Qt::NoBrush);
-    case 2: {
+    case kBrushHatched: {
       static const Qt::BrushStyle kHatches[] = {Qt::HorPattern,   Qt::VerPattern,
                                                 Qt::FDiagPattern, Qt::BDiagPattern,
                                                 Qt::CrossPattern, Qt::DiagCrossPattern};

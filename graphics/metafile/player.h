@@ -18,13 +18,13 @@
 namespace qv::metafile {
 
 struct TPenSpec {
-  uint32_t style = 0;  // low 4 bits: solid, dash, dot, dash-dot, dash-dot-dot, null, inside frame
-  double width = 0;    // logical units; 0 is one device pixel
+  uint32_t style = kPenSolid;  // PenStyle: the line, caps and joins
+  double width = 0;            // logical units; 0 is one device pixel
   QColor color = Qt::black;
 };
 
 struct TBrushSpec {
-  uint32_t style = 0;  // 0 solid, 1 hollow, 2 hatched, others drawn as a 50% pattern
+  uint32_t style = kBrushSolid;  // BrushStyle; others are drawn as a 50% pattern
   QColor color = Qt::white;
   uint32_t hatch = 0;
 };
@@ -62,9 +62,8 @@ struct TDcState {
   QPointF position;
 };
 
-constexpr uint32_t kTextAlignUpdateCp = 1;
-constexpr uint32_t kTextAlignHorizontal = 6;  // 0 left, 2 right, 6 centre
-constexpr uint32_t kTextAlignVertical = 24;   // 0 top, 8 bottom, 24 baseline
+// The three shapes cut from an ellipse between two radii.
+enum class TArcKind { Arc, Chord, Pie };
 
 // Graphics state, object table and drawing shared by both metafile kinds.
 class TPlayer {
@@ -104,8 +103,8 @@ class TPlayer {
   void Rectangle(const QRectF& box);
   void RoundRect(const QRectF& box, const QSizeF& corner);
   void Ellipse(const QRectF& box);
-  // kind: 0 arc, 1 chord, 2 pie; drawn counter-clockwise from start to end.
-  void ArcShape(int kind, const QRectF& box_in, const QPointF& start, const QPointF& end);
+  // Drawn counter-clockwise from start to end.
+  void ArcShape(TArcKind kind, const QRectF& box_in, const QPointF& start, const QPointF& end);
   void MoveTo(const QPointF& p);
   void LineTo(const QPointF& p);
   void Pixel(const QPointF& p, const QColor& color);
