@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "app/memo.h"
+#include "app/memo/memo.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include <random>
 #include <string>
 
-#include "app/memo.h"
+#include "app/memo/memo.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "app/memo_layout.h"
-#include "app/memo_text.h"
-#include "app/memo_undo.h"
+#include "app/memo/memo_layout.h"
+#include "app/memo/memo_text.h"
+#include "app/memo/memo_undo.h"
 #include "tests/test_seeds.h"
 
 namespace qv {

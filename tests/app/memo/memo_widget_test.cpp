@@ -19,7 +19,7 @@
 #include <string>
 #include <thread>
 
-#include "app/memo.h"
+#include "app/memo/memo.h"
 
 namespace qv {
 namespace {

@@ -15,7 +15,7 @@
 
 #include "app/application.h"
 #include "app/image_box.h"
-#include "app/memo.h"
+#include "app/memo/memo.h"
 #include "app/message_box.h"
 #include "app/status_bar.h"
 #include "app/unit1.h"

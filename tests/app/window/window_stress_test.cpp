@@ -23,7 +23,7 @@
 
 #include "app/application.h"
 #include "app/image_box.h"
-#include "app/memo.h"
+#include "app/memo/memo.h"
 #include "app/message_box.h"
 #include "app/unit1.h"
 #include "base/exceptions.h"
