@@ -5,7 +5,7 @@
 
 #include <QWidget>
 
-#include "app/ui_thread_check.h"
+#include "conversion/threads/ui_thread_check.h"
 #include "graphics/picture_box.h"
 
 namespace qv {

@@ -5,7 +5,7 @@
 
 #include "app/colors.h"
 #include "app/error_trap.h"
-#include "app/perf_trace.h"
+#include "app/support/perf_trace.h"
 
 namespace qv {
 

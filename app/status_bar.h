@@ -5,7 +5,7 @@
 #include <QString>
 #include <QWidget>
 
-#include "app/ui_thread_check.h"
+#include "conversion/threads/ui_thread_check.h"
 
 namespace qv {
 

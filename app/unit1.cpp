@@ -14,19 +14,14 @@
 #include "app/error_trap.h"
 #include "app/image_box.h"
 #include "app/image_list.h"
-#include "app/memo.h"
-#include "app/message_box.h"
+#include "app/memo/memo.h"
 #include "app/open_dialog.h"
 #include "app/panel.h"
-#include "app/perf_trace.h"
 #include "app/status_bar.h"
+#include "app/support/perf_trace.h"
 #include "app/tool_button.h"
 #include "app/toolbar.h"
-#include "base/exceptions.h"
-#include "conversion/jpeg_image.h"
-#include "conversion/picture_hex.h"
 #include "conversion/threads/id_thread_component.h"
-#include "conversion/threads/ui_handoff.h"
 
 namespace qv {
 namespace {

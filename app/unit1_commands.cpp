@@ -4,11 +4,11 @@
 
 #include "app/application.h"
 #include "app/image_box.h"
-#include "app/memo.h"
+#include "app/memo/memo.h"
 #include "app/message_box.h"
 #include "app/open_dialog.h"
-#include "app/perf_trace.h"
 #include "app/status_bar.h"
+#include "app/support/perf_trace.h"
 #include "base/exceptions.h"
 #include "conversion/jpeg_image.h"
 #include "conversion/picture_hex.h"

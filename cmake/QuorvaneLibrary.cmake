@@ -1,14 +1,19 @@
 # One static library per source folder; every source in the folder (and in the
 # subfolders named by SUBDIRS) belongs to it except main.cpp, which makes the
-# executable.
+# executable. SOURCES names the files instead, where one folder holds two
+# layers (app/memo/: the text box's model and its view).
 function(quorvane_library name)
-  cmake_parse_arguments(ARG "" "" "DEPS;SUBDIRS" ${ARGN})
-  set(patterns)
-  foreach(folder ${CMAKE_CURRENT_SOURCE_DIR} ${ARG_SUBDIRS})
-    cmake_path(ABSOLUTE_PATH folder BASE_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR})
-    list(APPEND patterns ${folder}/*.cpp ${folder}/*.c ${folder}/*.h ${folder}/*.qrc)
-  endforeach()
-  file(GLOB sources CONFIGURE_DEPENDS ${patterns})
+  cmake_parse_arguments(ARG "" "" "DEPS;SUBDIRS;SOURCES" ${ARGN})
+  if(ARG_SOURCES)
+    set(sources ${ARG_SOURCES})
+  else()
+    set(patterns)
+    foreach(folder ${CMAKE_CURRENT_SOURCE_DIR} ${ARG_SUBDIRS})
+      cmake_path(ABSOLUTE_PATH folder BASE_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR})
+      list(APPEND patterns ${folder}/*.cpp ${folder}/*.c ${folder}/*.h ${folder}/*.qrc)
+    endforeach()
+    file(GLOB sources CONFIGURE_DEPENDS ${patterns})
+  endif()
   list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
   # A file named for a platform (platform_windows.cpp) is built for that platform only.
   if(WIN32)

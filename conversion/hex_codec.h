@@ -5,6 +5,12 @@
 
 #include <cstdint>
 
+// The plain table-driven forms, BytesToHexTextPlain and HexTextToBytesPlain:
+// the reference for the vectorised paths.
+#include "conversion/hex_codec_plain.h"
+// THexPath, the instruction-set paths.
+#include "conversion/hex_codec_paths.h"
+
 namespace qv {
 
 // Writes exactly 2*count characters ("0123456789ABCDEF", high nibble first).
@@ -17,13 +23,8 @@ void BytesToHexText(const uint8_t* bytes, char* text, int32_t count);
 // character after the one that stopped decoding is used.
 int32_t HexTextToBytes(const char* text, uint8_t* bytes, int32_t count);
 
-// The plain table-driven forms, the reference for the vectorised paths.
-void BytesToHexTextPlain(const uint8_t* bytes, char* text, int32_t count);
-int32_t HexTextToBytesPlain(const char* text, uint8_t* bytes, int32_t count);
-
-// Which instruction-set path the dispatcher uses; tests force each in turn.
-// AVX512VBMI is the AVX512BW path with byte permutes where they save work.
-enum class THexPath { Plain, SSE2, SSSE3, AVX2, AVX512BW, AVX512VBMI };
+// The path BytesToHexText and HexTextToBytes take: the fastest this processor
+// runs (THexPath::Plain where none other is).
 THexPath BestHexPath();
 bool HexPathSupported(THexPath path);
 

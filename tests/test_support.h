@@ -1,11 +1,14 @@
 // Helpers the tests and benchmarks share: reading a file whole, the corpus's
-// files, a watchdog against deadlocks and the 10 MB picture.
+// files, hex text made apart from the codec, reading a picture from bytes, a
+// watchdog against deadlocks and the 10 MB picture. Benchmarks include it too,
+// so it holds nothing of GoogleTest.
 #pragma once
 
 #include <unistd.h>
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -13,8 +16,12 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <utility>
+#include <vector>
+
+#include "base/streams.h"
 
 namespace qv::testing_support {
 
@@ -24,6 +31,49 @@ inline std::string ReadAll(const std::string& path) {
   std::ostringstream out;
   out << in.rdbuf();
   return out.str();
+}
+
+// `n` upper-case hex digits, one from each draw of `rng`: an engine and seed
+// give the same text wherever they are used.
+template <class Rng>
+std::string RandomHex(Rng& rng, size_t n) {
+  static const char digits[] = "0123456789ABCDEF";
+  std::string s(n, '0');
+  for (char& c : s) c = digits[rng() & 15];
+  return s;
+}
+
+// The same from a std::mt19937_64 seeded with `seed`.
+inline std::string RandomHex(size_t n, uint64_t seed) {
+  std::mt19937_64 rng(seed);
+  return RandomHex(rng, n);
+}
+
+// `bytes` as upper-case hex pairs, high digit first: what the window shows for
+// them, written apart from the codec under test.
+inline std::string UpperHex(std::string_view bytes) {
+  static const char digits[] = "0123456789ABCDEF";
+  std::string text;
+  text.reserve(2 * bytes.size());
+  for (const unsigned char c : bytes) {
+    text += digits[c >> 4];
+    text += digits[c & 15];
+  }
+  return text;
+}
+
+// Reads `bytes` into `picture` through a memory stream, as a file's bytes
+// would be read.
+template <class Picture>
+void LoadBytes(Picture& picture, std::string_view bytes) {
+  TMemoryStream stream;
+  if (!bytes.empty()) stream.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+  stream.SetPosition(0);
+  picture.ReadFromStream(stream);
+}
+template <class Picture>
+void LoadBytes(Picture& picture, const std::vector<uint8_t>& bytes) {
+  LoadBytes(picture, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 #ifdef QUORVANE_CORPUS_DIR

@@ -17,26 +17,15 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
-#include "app/memo.h"
+#include "app/memo/memo.h"
+#include "tests/test_support.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-std::string RandomHex(size_t n) {
-  static const char digits[] = "0123456789ABCDEF";
-  std::string s(n, '0');
-  std::mt19937_64 rng(42);
-  for (size_t i = 0; i < n; i += 16) {
-    uint64_t v = rng();
-    for (size_t j = i; j < std::min(n, i + 16); ++j, v >>= 4) s[j] = digits[v & 15];
-  }
-  return s;
-}
 
 long long StatusKb(const char* key) {
   std::ifstream in("/proc/self/status");
@@ -116,7 +105,7 @@ int main(int argc, char** argv) {
   const bool plain = std::strcmp(argv[1], "plain") == 0;
   const size_t n = static_cast<size_t>(std::atoll(argv[2]));
   QApplication app(argc, argv);
-  const std::string hex = RandomHex(n);
+  const std::string hex = qv::testing_support::RandomHex(n, 42);
   std::unique_ptr<TBox> box;
   if (plain)
     box = std::make_unique<TPlainBox>();

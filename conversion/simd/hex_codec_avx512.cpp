@@ -1,6 +1,6 @@
 // The AVX-512 kernels of the hex codec (AVX512BW, and AVX512VBMI where byte
-// permutes replace several steps). hex_codec.cpp calls them only where the
-// processor has them. Each gives exactly the plain code's result, the
+// permutes replace several steps). hex_codec_dispatch_x86.cpp calls them only
+// where the processor has them. Each gives exactly the plain code's result, the
 // stopping pair included.
 //
 // Masked loads and stores do the ends: a masked-off byte is neither read nor

@@ -1,5 +1,5 @@
 // The x86 kernels of the hex codec (SSE2, SSSE3, AVX2). The build adds this
-// file on x86 only; hex_codec.cpp chooses among them at run time. Each gives
+// file on x86 only; hex_codec_dispatch_x86.cpp chooses among them at run time. Each gives
 // exactly the plain code's result, the stopping pair included.
 //
 // The decoders must not fault on characters past the one that stops them: the
@@ -15,7 +15,7 @@
 
 #include <cstddef>
 
-#include "conversion/hex_codec.h"
+#include "conversion/hex_codec_plain.h"
 
 namespace qv::hex_x86 {
 

@@ -1,7 +1,8 @@
 // The x86 kernels of the hex codec, one per instruction set. Only the build
-// for x86 has them; call them through hex_codec.h, which checks that the
-// processor supports the path. Their contracts are those of BytesToHexText
-// and HexTextToBytes, count > 0. With `stream` the AVX2 and AVX-512 kernels
+// for x86 has them; hex_codec_dispatch_x86.cpp calls them once the processor
+// is known to run the path. Their contracts are those of BytesToHexText and
+// HexTextToBytes, count > 0; each hands its last bytes to the portable code
+// (hex_codec_plain.h). With `stream` the AVX2 and AVX-512 kernels
 // write with non-temporal stores where the output is suitably aligned, and
 // fence them before they return.
 #pragma once

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/memo_layout.h"
-#include "app/memo_text.h"
+#include "app/memo/memo_layout.h"
+#include "app/memo/memo_text.h"
 
 using namespace qv;
 

@@ -14,27 +14,19 @@
 #include <cstdlib>
 #include <ctime>
 #include <memory>
-#include <random>
 #include <string>
 
-#include "app/memo.h"
+#include "app/memo/memo.h"
+#include "tests/test_support.h"
 
 namespace {
 
-std::string RandomHex(size_t n) {
-  static const char digits[] = "0123456789ABCDEF";
-  std::string s(n, '0');
-  std::mt19937_64 rng(42);
-  for (size_t i = 0; i < n; i += 16) {
-    uint64_t v = rng();
-    for (size_t j = i; j < std::min(n, i + 16); ++j, v >>= 4) s[j] = digits[v & 15];
-  }
-  return s;
-}
+using qv::testing_support::RandomHex;
+constexpr uint64_t kSeed = 42;
 
 const std::string& Hex(size_t n) {
   static std::string cache;
-  if (cache.size() != n) cache = RandomHex(n);
+  if (cache.size() != n) cache = RandomHex(n, kSeed);
   return cache;
 }
 
@@ -78,7 +70,7 @@ void MemoPeakMemory(benchmark::State& state) {
   auto memo = MakeMemo();
   for (auto _ : state) {
     const int64_t before = PeakRssBytes();
-    memo->SetText(RandomHex(n));
+    memo->SetText(RandomHex(n, kSeed));
     Paint(memo->viewport());
     memo->SetSelection(static_cast<int64_t>(n / 2), static_cast<int64_t>(n / 2));
     Key(memo.get(), Qt::Key_A, Qt::NoModifier, QStringLiteral("A"));
@@ -184,7 +176,7 @@ void MemoPaste1MB(benchmark::State& state) {
   const size_t n = static_cast<size_t>(state.range(0));
   auto memo = MakeMemo();
   memo->SetText(Hex(n));
-  const std::string mb = RandomHex(1 << 20);
+  const std::string mb = RandomHex(1 << 20, kSeed);
   QApplication::clipboard()->setText(
       QString::fromLatin1(mb.data(), static_cast<qsizetype>(mb.size())));
   const int64_t middle = static_cast<int64_t>(n / 2);
@@ -213,7 +205,7 @@ BENCHMARK(MemoCopyAll)->Arg(20000000)->Unit(benchmark::kMillisecond);
 
 void PlainTextEditReplaceAndPaint(benchmark::State& state) {
   const size_t n = static_cast<size_t>(state.range(0));
-  const std::string hex = RandomHex(n);
+  const std::string hex = RandomHex(n, kSeed);
   const QString text = QString::fromLatin1(hex.data(), static_cast<qsizetype>(hex.size()));
   QPlainTextEdit edit;
   edit.setFont(WindowFont());

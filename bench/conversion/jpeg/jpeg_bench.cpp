@@ -38,12 +38,7 @@ std::string CorpusPath(int i) {
 using qv::testing_support::ReadAll;
 using qv::testing_support::TenMegabytePicture;
 
-void Load(qv::TJPEGImage& picture, const std::string& bytes) {
-  qv::TMemoryStream stream;
-  stream.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
-  stream.SetPosition(0);
-  picture.ReadFromStream(stream);
-}
+using qv::testing_support::LoadBytes;
 
 // Processor time (user + system) of this process or of its ended children, ms.
 double CpuMs(int who) {
@@ -102,7 +97,7 @@ void HeaderRead(benchmark::State& state) {
   const std::string bytes = ReadAll(CorpusPath(static_cast<int>(state.range(0))));
   for (auto _ : state) {
     qv::TJPEGImage picture;
-    Load(picture, bytes);
+    LoadBytes(picture, bytes);
     benchmark::DoNotOptimize(picture.Width());
   }
   state.SetLabel(kFiles[state.range(0)]);
@@ -117,7 +112,7 @@ void Decode(benchmark::State& state, qv::TJPEGPixelFormat depth) {
   const double cpu0 = CpuMs(RUSAGE_SELF);
   for (auto _ : state) {
     qv::TJPEGImage picture;
-    Load(picture, bytes);
+    LoadBytes(picture, bytes);
     const qv::TBitmap& bitmap = picture.DecodedBitmap();
     pixels += static_cast<double>(bitmap.Width()) * bitmap.Height();
   }
@@ -144,7 +139,7 @@ void RefusedHugeFrame(benchmark::State& state) {
   int64_t refused = 0;
   for (auto _ : state) {
     qv::TJPEGImage picture;
-    Load(picture, bytes);
+    LoadBytes(picture, bytes);
     try {
       picture.DecodedBitmap();
     } catch (const qv::Exception&) {
@@ -161,7 +156,7 @@ BENCHMARK(Decode8)->Apply(Files);
 void Djpeg(benchmark::State& state, bool colors) {
   const std::string path = CorpusPath(static_cast<int>(state.range(0)));
   qv::TJPEGImage probe;
-  Load(probe, ReadAll(path));
+  LoadBytes(probe, ReadAll(path));
   const double megapixels = static_cast<double>(probe.Width()) * probe.Height() / 1e6;
   std::vector<std::string> args = {"djpeg", "-bmp", "-outfile", "/dev/null"};
   if (colors) args.insert(args.begin() + 1, {"-colors", "236"});
@@ -209,7 +204,7 @@ BENCHMARK(MemcpyOfText)->Unit(benchmark::kMillisecond)->UseRealTime();
 void JPEGToHex(benchmark::State& state) {
   const std::string& bytes = TenMegabytePicture();
   qv::TJPEGImage picture;
-  Load(picture, bytes);
+  LoadBytes(picture, bytes);
   for (auto _ : state) {
     std::string text;
     qv::JPEGToHex(picture, text);
@@ -231,7 +226,7 @@ BENCHMARK(JPEGToHex)->Unit(benchmark::kMillisecond)->UseRealTime();
 void HexToJPEG(benchmark::State& state) {
   const std::string& bytes = TenMegabytePicture();
   qv::TJPEGImage source;
-  Load(source, bytes);
+  LoadBytes(source, bytes);
   std::string text;
   qv::JPEGToHex(source, text);
   for (auto _ : state) {
@@ -258,12 +253,12 @@ void DecodePeakMemory(benchmark::State& state) {
   for (auto _ : state) {
     extra = PeakExtraBytes([&] {
       qv::TJPEGImage picture;
-      Load(picture, bytes);
+      LoadBytes(picture, bytes);
       picture.DecodedBitmap();
     });
   }
   qv::TJPEGImage probe;
-  Load(probe, bytes);
+  LoadBytes(probe, bytes);
   state.counters["peak_extra_MB"] = static_cast<double>(extra) / 1e6;
   state.counters["bitmap_MB"] =
       static_cast<double>(qv::TBitmap::ByteSize(probe.Width(), probe.Height(), qv::pf24bit)) / 1e6;

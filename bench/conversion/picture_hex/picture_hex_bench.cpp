@@ -27,12 +27,7 @@ namespace {
 
 using qv::testing_support::TenMegabytePicture;
 
-void Load(qv::TJPEGImage& picture, const std::string& bytes) {
-  qv::TMemoryStream stream;
-  stream.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
-  stream.SetPosition(0);
-  picture.ReadFromStream(stream);
-}
+using qv::testing_support::LoadBytes;
 
 // Arg 0: warm, 1: fresh (see the top).
 bool SetMemoryState(benchmark::State& state) {
@@ -121,7 +116,7 @@ template <bool kBefore>
 void ToHex(benchmark::State& state) {
   if (!SetMemoryState(state)) return;
   qv::TJPEGImage picture;
-  Load(picture, TenMegabytePicture());
+  LoadBytes(picture, TenMegabytePicture());
   const long faults = MinorFaults();
   for (auto _ : state) {
     std::string text;
@@ -141,7 +136,7 @@ template <bool kBefore>
 void ToJPEG(benchmark::State& state) {
   if (!SetMemoryState(state)) return;
   qv::TJPEGImage source;
-  Load(source, TenMegabytePicture());
+  LoadBytes(source, TenMegabytePicture());
   std::string text;
   qv::JPEGToHex(source, text);
   const long faults = MinorFaults();

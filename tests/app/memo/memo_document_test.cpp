@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "app/memo_document.h"
+#include "app/memo/memo_document.h"
 #include "memo_test_advances.h"
 
 namespace qv {

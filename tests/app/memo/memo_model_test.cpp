@@ -6,10 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "app/memo_layout.h"
-#include "app/memo_text.h"
-#include "app/memo_undo.h"
+#include "app/memo/memo_layout.h"
+#include "app/memo/memo_text.h"
+#include "app/memo/memo_undo.h"
 #include "tests/test_seeds.h"
+#include "tests/test_support.h"
 
 namespace qv {
 namespace {
@@ -88,12 +89,7 @@ class MemoModel : public ::testing::Test {
     return s;
   }
 
-  std::string RandomHex(size_t n) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string s(n, '0');
-    for (char& c : s) c = digits[rng_() & 15];
-    return s;
-  }
+  std::string RandomHex(size_t n) { return testing_support::RandomHex(rng_, n); }
 
   int64_t RandomPos() { return std::uniform_int_distribution<int64_t>(0, text_.Length())(rng_); }
 

@@ -19,7 +19,8 @@
 #include <string>
 #include <thread>
 
-#include "app/memo.h"
+#include "app/memo/memo.h"
+#include "tests/test_support.h"
 
 namespace qv {
 namespace {
@@ -453,8 +454,7 @@ TEST_F(MemoWidget, AccessibleTextWorksOnVisualLinesAndBoundedRanges) {
 // that was given the final text whole.
 TEST_F(MemoWidget, EditsWithTheRealFontMatchAFullWrap) {
   std::mt19937_64 rng(99);
-  std::string model;
-  for (int i = 0; i < 30000; ++i) model += "0123456789ABCDEF"[rng() & 15];
+  std::string model = testing_support::RandomHex(rng, 30000);
   memo_->SetText(model);
   TMemo fresh(window_.get());
   fresh.setGeometry(memo_->geometry());

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/memo_layout.h"
-#include "app/memo_text.h"
+#include "app/memo/memo_layout.h"
+#include "app/memo/memo_text.h"
 #include "memo_test_advances.h"
 
 namespace qv {

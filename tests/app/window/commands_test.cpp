@@ -15,7 +15,7 @@
 
 #include "app/application.h"
 #include "app/image_box.h"
-#include "app/memo.h"
+#include "app/memo/memo.h"
 #include "app/message_box.h"
 #include "app/status_bar.h"
 #include "app/unit1.h"
@@ -34,16 +34,7 @@ namespace {
 const std::string kCorpus = QUORVANE_CORPUS_DIR;
 
 using testing_support::ReadAll;
-
-std::string UpperHex(const std::string& bytes) {
-  static const char* digits = "0123456789ABCDEF";
-  std::string text;
-  for (unsigned char c : bytes) {
-    text += digits[c >> 4];
-    text += digits[c & 15];
-  }
-  return text;
-}
+using testing_support::UpperHex;
 
 std::string PictureBytes(TGraphic* graphic) {
   TMemoryStream stream;

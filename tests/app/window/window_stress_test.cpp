@@ -23,7 +23,7 @@
 
 #include "app/application.h"
 #include "app/image_box.h"
-#include "app/memo.h"
+#include "app/memo/memo.h"
 #include "app/message_box.h"
 #include "app/unit1.h"
 #include "base/exceptions.h"
@@ -72,18 +72,6 @@ class WindowStress : public testing::Test {
   std::unique_ptr<TApplication> application_;
 };
 
-// The file's bytes as the text box shows them after a run: upper-case hex pairs.
-std::string FileAsHex(const std::string& path) {
-  const std::string bytes = testing_support::ReadAll(path);
-  static const char kDigits[] = "0123456789ABCDEF";
-  std::string hex;
-  for (const char c : bytes) {
-    hex += kDigits[static_cast<unsigned char>(c) >> 4];
-    hex += kDigits[static_cast<unsigned char>(c) & 15];
-  }
-  return hex;
-}
-
 TEST_F(WindowStress, RandomCommandsWhileTheWorkerRuns) {
   // Small pictures keep each round short; one picture that is not a JPEG,
   // one cut short and one whose header is refused.
@@ -94,7 +82,7 @@ TEST_F(WindowStress, RandomCommandsWhileTheWorkerRuns) {
                                           kCorpus + "/jpeg/bad/ljt-testorig-cut-in-data.jpg",
                                           kCorpus + "/bmp/bmpsuite-g-rgb24.bmp",
                                           kCorpus + "/jpeg/bad/jdec-65535x65535.jpg"};
-  const std::string last_hex = FileAsHex(files[0]);
+  const std::string last_hex = testing_support::UpperHex(testing_support::ReadAll(files[0]));
   ASSERT_FALSE(last_hex.empty());
   constexpr int kRounds = 400;
   // 1982862360 once met a wake-up that ThreadSanitizer could not follow.

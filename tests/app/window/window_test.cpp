@@ -12,7 +12,7 @@
 #include "app/application.h"
 #include "app/colors.h"
 #include "app/image_box.h"
-#include "app/memo.h"
+#include "app/memo/memo.h"
 #include "app/message_box.h"
 #include "app/panel.h"
 #include "app/status_bar.h"

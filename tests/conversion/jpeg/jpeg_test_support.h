@@ -35,12 +35,7 @@ inline std::string Written(TJPEGImage& picture) {
                      static_cast<size_t>(stream.Size()));
 }
 
-inline void LoadBytes(TJPEGImage& picture, const std::string& bytes) {
-  TMemoryStream stream;
-  stream.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
-  stream.SetPosition(0);
-  picture.ReadFromStream(stream);
-}
+using testing_support::LoadBytes;
 
 // Output of a shell command (binary), empty when it fails.
 inline std::string Capture(const std::string& command) {

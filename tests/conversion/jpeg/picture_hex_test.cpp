@@ -28,12 +28,7 @@ TEST(PictureHexTest, PictureToTextIsUpperCasePairs) {
   TJPEGImage picture;
   LoadBytes(picture, bytes);
   JPEGToHex(picture, text);
-  std::string expected;
-  for (unsigned char b : bytes) {
-    expected += "0123456789ABCDEF"[b >> 4];
-    expected += "0123456789ABCDEF"[b & 15];
-  }
-  EXPECT_EQ(text, expected);
+  EXPECT_EQ(text, testing_support::UpperHex(bytes));
 }
 
 // A picture whose writing fails halfway.

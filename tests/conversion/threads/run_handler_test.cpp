@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -104,16 +103,8 @@ std::shared_ptr<const std::string> ReadCorpusFile(const std::string& name) {
   return bytes;
 }
 
-// Independent of the codec under test elsewhere.
-std::string ReferenceHex(const std::string& bytes) {
-  std::string text;
-  char pair[3];
-  for (unsigned char b : bytes) {
-    std::snprintf(pair, sizeof pair, "%02X", b);
-    text += pair;
-  }
-  return text;
-}
+// The expected text, written apart from the codec that the worker step runs.
+using testing_support::UpperHex;
 
 class RunHandler : public ::testing::Test {
  protected:
@@ -145,7 +136,7 @@ class RunHandler : public ::testing::Test {
 TEST_F(RunHandler, TheFirstCommandConvertsOnceAndReportsInOrder) {
   ASSERT_GT(window_.image1.bytes->size(), 1000u);
   Command();
-  EXPECT_EQ(window_.memo, ReferenceHex(*window_.image1.bytes));
+  EXPECT_EQ(window_.memo, UpperHex(*window_.image1.bytes));
   EXPECT_EQ(window_.status_history, (Strings{kConverting, kConverted}));
   EXPECT_TRUE(C().Thread()->Finished());
   EXPECT_EQ(C().Thread()->ExceptionClassName(), "");
@@ -164,7 +155,7 @@ TEST_F(RunHandler, ASourceThatIsNotAJpegPictureChangesNothingAndShowsNoMessage) 
   }
   window_.image1.is_jpeg = true;  // a JPEG picture opened later converts
   Command();
-  EXPECT_EQ(window_.memo, ReferenceHex(*window_.image1.bytes));
+  EXPECT_EQ(window_.memo, UpperHex(*window_.image1.bytes));
   EXPECT_EQ(window_.status_history.back(), kConverted);
 }
 
@@ -179,7 +170,7 @@ TEST_F(RunHandler, ACommandAfterARunConvertsWhatTheSourceShowsThen) {
   Command();
   window_.image1.bytes = ReadCorpusFile("jpeg/good/jpegsuite-baseline-1x1.jpg");
   Command();
-  EXPECT_EQ(window_.memo, ReferenceHex(*window_.image1.bytes));
+  EXPECT_EQ(window_.memo, UpperHex(*window_.image1.bytes));
   EXPECT_EQ(window_.status_history, (Strings{kConverting, kConverted, kConverting, kConverted}));
 }
 
@@ -239,7 +230,7 @@ TEST_F(RunHandler, OpeningAnotherPictureDuringARunKeepsTheOneTakenInStepThree) {
   window_.image1.bytes = second;  // the open command, on the UI thread
   release.Open();
   PumpUntil([&] { return Ended(); });
-  EXPECT_EQ(window_.memo, ReferenceHex(*first));
+  EXPECT_EQ(window_.memo, UpperHex(*first));
 }
 
 TEST_F(RunHandler, ClosingTheWindowDuringARunWaitsUntilTheTextIsIn) {
@@ -250,7 +241,7 @@ TEST_F(RunHandler, ClosingTheWindowDuringARunWaitsUntilTheTextIsIn) {
   C().StartWorker();
   PumpUntil([&] { return at_step2.IsOpen(); });
   component_.reset();  // the window's teardown destroys the worker first
-  EXPECT_EQ(window_.memo, ReferenceHex(*window_.image1.bytes));
+  EXPECT_EQ(window_.memo, UpperHex(*window_.image1.bytes));
   EXPECT_EQ(window_.status_history, (Strings{kConverting, kConverted}));
 }
 

@@ -98,8 +98,8 @@ TEST(LyingHeaders, Bitmaps) {
 
   // A failed read leaves the bitmap as it was.
   TBitmap bitmap;
-  testing::ReadBytes(bitmap, SmallBmp());
-  EXPECT_THROW(testing::ReadBytes(bitmap, cut(60)), EReadError);
+  testing::LoadBytes(bitmap, SmallBmp());
+  EXPECT_THROW(testing::LoadBytes(bitmap, cut(60)), EReadError);
   EXPECT_EQ(bitmap.Width(), 4);
   EXPECT_EQ(bitmap.Height(), 2);
 }
@@ -158,7 +158,7 @@ TEST(LyingHeaders, Icons) {
   no_mask.resize(no_mask.size() - 8);
   Put32(no_mask, 14, 40 + 16);
   TIcon icon;
-  testing::ReadBytes(icon, no_mask);
+  testing::LoadBytes(icon, no_mask);
   EXPECT_EQ(icon.Image().pixel(1, 1), 0xFF0000FFu);
 }
 
@@ -274,7 +274,7 @@ TEST(LyingHeaders, MetafileRecordsThatLieAreSkipped) {
   b.insert(b.begin() + 88, polygon.begin(), polygon.end());
   Put32(b, 48, static_cast<uint32_t>(b.size()));
   TMetafile metafile;
-  testing::ReadBytes(metafile, b);
+  testing::LoadBytes(metafile, b);
   EXPECT_EQ(metafile.Width(), 10);
   const QImage box = testing::Render(21, 21, 0xFF00FF00u, [&](TCanvas& canvas) {
     metafile.DrawInto(canvas, TRect{0, 0, 21, 21});

@@ -50,20 +50,14 @@ inline void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
   Put16(b, at + 2, v >> 16);
 }
 
-// Reads `bytes` into `picture` through a memory stream.
-inline void ReadBytes(TGraphic& picture, const std::vector<uint8_t>& bytes) {
-  TMemoryStream stream;
-  if (!bytes.empty()) stream.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
-  stream.SetPosition(0);
-  picture.ReadFromStream(stream);
-}
+using testing_support::LoadBytes;
 
 // The error a read gives: "<class>: <message>", or "ok".
 template <class Picture>
 std::string ReadOutcome(const std::vector<uint8_t>& bytes) {
   Picture picture;
   try {
-    ReadBytes(picture, bytes);
+    LoadBytes(picture, bytes);
     return "ok";
   } catch (const Exception& e) {
     return std::string(e.ClassName()) + ": " + e.Message();

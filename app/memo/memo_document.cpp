@@ -1,4 +1,4 @@
-#include "app/memo_document.h"
+#include "app/memo/memo_document.h"
 
 #include <utility>
 

@@ -1,9 +1,9 @@
-#include "app/memo_accessible.h"
+#include "app/memo/memo_accessible.h"
 
 #include <QScrollBar>
 #include <algorithm>
 
-#include "app/memo.h"
+#include "app/memo/memo.h"
 
 namespace qv {
 

@@ -1,4 +1,4 @@
-#include "app/memo_undo.h"
+#include "app/memo/memo_undo.h"
 
 namespace qv {
 

@@ -1,4 +1,4 @@
-#include "app/memo_text.h"
+#include "app/memo/memo_text.h"
 
 #include <algorithm>
 #include <cstring>

@@ -8,7 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "app/memo_text.h"
+#include "app/memo/memo_text.h"
 
 namespace qv {
 

@@ -1,4 +1,4 @@
-#include "app/ui_thread_check.h"
+#include "conversion/threads/ui_thread_check.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "app/memo.h"
+#include "app/memo/memo.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -18,9 +18,9 @@
 #include <cmath>
 #include <vector>
 
-#include "app/memo_accessible.h"
-#include "app/perf_trace.h"
-#include "app/scroll_bar_style.h"
+#include "app/memo/memo_accessible.h"
+#include "app/memo/scroll_bar_style.h"
+#include "app/support/perf_trace.h"
 
 namespace qv {
 

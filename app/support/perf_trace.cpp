@@ -1,4 +1,4 @@
-#include "app/perf_trace.h"
+#include "app/support/perf_trace.h"
 
 #include <QTimer>
 #include <chrono>

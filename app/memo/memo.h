@@ -15,8 +15,8 @@
 #include <memory>
 #include <string>
 
-#include "app/memo_document.h"
-#include "app/ui_thread_check.h"
+#include "app/memo/memo_document.h"
+#include "conversion/threads/ui_thread_check.h"
 
 class QMenu;
 class QMimeData;

@@ -1,4 +1,4 @@
-#include "app/memo_layout.h"
+#include "app/memo/memo_layout.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -1,4 +1,4 @@
-#include "app/scroll_bar_style.h"
+#include "app/memo/scroll_bar_style.h"
 
 #include <QPainter>
 #include <QStyleOptionSlider>

@@ -11,9 +11,9 @@
 #include <string>
 #include <string_view>
 
-#include "app/memo_layout.h"
-#include "app/memo_text.h"
-#include "app/memo_undo.h"
+#include "app/memo/memo_layout.h"
+#include "app/memo/memo_text.h"
+#include "app/memo/memo_undo.h"
 
 namespace qv {
 
