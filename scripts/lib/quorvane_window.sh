@@ -55,12 +55,23 @@ frame_centred() {
 wait_app_exit() {
   local deadline=$((SECONDS + $(wait_seconds)))
   while kill -0 "$APP_PID" 2>/dev/null && ! grep -q . <(ps -o stat= -p "$APP_PID" | grep Z); do
-    [ $SECONDS -lt $deadline ] || fail "the program did not end"
+    [ $SECONDS -lt $deadline ] || { record_stacks; fail "the program did not end (its threads: $WORK/stacks.txt)"; }
     sleep 0.05
   done
   EXIT_CODE=0
   wait "$APP_PID" || EXIT_CODE=$?
   APP_PID=""
+}
+
+# Where each of the program's threads is, for a failure: still waiting for
+# input in its event loop, or stuck on its way out.
+record_stacks() {
+  if command -v gdb >/dev/null; then
+    timeout 120 gdb -p "$APP_PID" -batch -ex 'thread apply all bt' >"$WORK/stacks.txt" 2>&1 || true
+  else
+    echo "no gdb to read the threads' stacks" >"$WORK/stacks.txt"
+  fi
+  grep -E '^(Thread|#[0-4] )' "$WORK/stacks.txt" | head -n 60 >&2 || true
 }
 
 # Clicks at window-relative client coordinates of the main window.
