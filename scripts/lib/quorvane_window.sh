@@ -23,8 +23,8 @@ launch_app() {
   (cd "$WORK" && exec "$program" "$@" >"$WORK/app.out" 2>"$WORK/app.err") &
   APP_PID=$!
   # --onlyvisible: the hidden application window carries a similar name.
-  wait_for "the main window" xdotool search --onlyvisible --name '^Quorvane$'
-  MAIN_WINDOW=$(xdotool search --onlyvisible --name '^Quorvane$' | head -n1)
+  wait_for "the main window" take_window xdotool search --onlyvisible --name '^Quorvane$'
+  MAIN_WINDOW=${FOUND_WINDOW%%$'\n'*}
 }
 
 # launch_app, then waits until the window takes input.
@@ -55,12 +55,23 @@ frame_centred() {
 wait_app_exit() {
   local deadline=$((SECONDS + $(wait_seconds)))
   while kill -0 "$APP_PID" 2>/dev/null && ! grep -q . <(ps -o stat= -p "$APP_PID" | grep Z); do
-    [ $SECONDS -lt $deadline ] || fail "the program did not end"
+    [ $SECONDS -lt $deadline ] || { record_stacks; fail "the program did not end (its threads: $WORK/stacks.txt)"; }
     sleep 0.05
   done
   EXIT_CODE=0
   wait "$APP_PID" || EXIT_CODE=$?
   APP_PID=""
+}
+
+# Where each of the program's threads is, for a failure: still waiting for
+# input in its event loop, or stuck on its way out.
+record_stacks() {
+  if command -v gdb >/dev/null; then
+    timeout 120 gdb -p "$APP_PID" -batch -ex 'thread apply all bt' >"$WORK/stacks.txt" 2>&1 || true
+  else
+    echo "no gdb to read the threads' stacks" >"$WORK/stacks.txt"
+  fi
+  grep -E '^(Thread|#[0-4] )' "$WORK/stacks.txt" | head -n 60 >&2 || true
 }
 
 # Clicks at window-relative client coordinates of the main window.
@@ -80,6 +91,26 @@ press_button() {
   click_at $1
 }
 
+# A search walks the whole window tree, and xdotool gives up on the walk (an X
+# error, with nothing or only part of the list printed) when any window goes
+# away meanwhile: a search that finds nothing proves nothing. So a wait keeps
+# the id of the window it found, and a window's leaving is asked of the window.
+
+# take_window COMMAND...: the window ids COMMAND prints go to FOUND_WINDOW;
+# fails when it prints none.
+take_window() { FOUND_WINDOW=$("$@" 2>/dev/null) && [ -n "$FOUND_WINDOW" ]; }
+
+# The window $1 has left the screen: unmapped or destroyed. A query that fails
+# for another reason says neither.
+window_gone() {
+  local info
+  if info=$(xwininfo -id "$1" 2>&1); then
+    ! grep -q 'Map State: IsViewable' <<<"$info"
+  else
+    grep -q 'No such window' <<<"$info"
+  fi
+}
+
 # A visible top-level window named exactly $1 (case-sensitive); prints its id.
 visible_window() {
   local id
@@ -88,8 +119,6 @@ visible_window() {
   done
   return 1
 }
-
-no_visible_window() { ! visible_window "$1" >/dev/null; }
 
 # A visible window other than the main one (a box or a dialog); prints its id.
 other_window() {
@@ -112,13 +141,13 @@ box_text() {
 # Waits for a box captioned $1, checks that its text contains $2, closes it.
 expect_box() {
   local caption=$1 text=$2 box
-  wait_for "a box captioned $caption" visible_window "$caption"
-  box=$(visible_window "$caption")
+  wait_for "a box captioned $caption" take_window visible_window "$caption"
+  box=$FOUND_WINDOW
   local shown
   shown=$(box_text "$box")
   grep -qF -- "$text" <<<"$shown" || fail "box '$caption' says: $shown (expected: $text)"
   xdotool key Return
-  wait_for "the box to close" no_visible_window "$caption"
+  wait_for "the box to close" window_gone "$box"
 }
 
 # The whole text of the text box (never empty in these tests), read back
@@ -135,14 +164,13 @@ memo_text() {
 # Opens a file through the open dialog by typing its path.
 open_file() {
   press_button "$BUTTON_OPEN"
-  wait_for "the open dialog" other_window
-  local dialog
-  dialog=$(other_window)
+  wait_for "the open dialog" take_window other_window
+  local dialog=$FOUND_WINDOW
   xdotool windowactivate --sync "$dialog" >/dev/null 2>&1 || true
   xdotool key ctrl+a
   xdotool type --delay 2 "$1"
   xdotool key Return
-  wait_for "the open dialog to close" bash -c "! xdotool search --onlyvisible --name . | grep -qx '$dialog'"
+  wait_for "the open dialog to close" window_gone "$dialog"
   wait_focus_after_dialog "$dialog"
 }
 

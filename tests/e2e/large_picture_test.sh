@@ -17,9 +17,10 @@ open_file "$picture"
 press_button "$BUTTON_TO_HEX"
 # The window answers during the run: the open dialog comes up and goes away.
 press_button "$BUTTON_OPEN"
-wait_for "the open dialog during the run" other_window
+wait_for "the open dialog during the run" take_window other_window
+dialog=$FOUND_WINDOW
 xdotool key Escape
-wait_for "the dialog to close" bash -c "! xdotool search --onlyvisible --name . | grep -vx '$MAIN_WINDOW' | grep -q ."
+wait_for "the dialog to close" window_gone "$dialog"
 
 deadline=$((SECONDS + E2E_TIMEOUT))
 until [ "$(memo_text | wc -c)" = $((2 * size)) ]; do

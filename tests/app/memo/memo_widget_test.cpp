@@ -44,7 +44,9 @@ class MemoWidget : public ::testing::Test {
     other_->setGeometry(330, 8, 80, 25);
     window_->show();
     window_->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+    // Qt's own limit is 5 s; a busy machine may need longer, and the wait ends
+    // as soon as the window is active.
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get(), 120000));
     memo_->setFocus();
     QApplication::processEvents();
   }

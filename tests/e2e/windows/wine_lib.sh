@@ -3,8 +3,10 @@
 # build's Wine runner in a Wine prefix of its own.
 source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
 WINE_RUN=${QUORVANE_WINE_RUN:?path of wine-run.sh in the Windows build}
-# Wine starts its own services with the first program: allow for that.
-E2E_TIMEOUT=$(( E2E_TIMEOUT < 90 ? 90 : E2E_TIMEOUT ))
+# The first program makes the test's Wine prefix and starts Wine's services
+# (wineboot alone took 23 s here on a busy machine): the waits allow for that
+# several times over, and end as soon as their condition holds.
+E2E_TIMEOUT=$(( E2E_TIMEOUT < 300 ? 300 : E2E_TIMEOUT ))
 
 # A Wine prefix of its own: Wine's desktop process starts with the first
 # program of a prefix and takes that program's display, so sharing the build's
