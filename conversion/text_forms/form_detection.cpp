@@ -1,0 +1,121 @@
+#include "conversion/text_forms/form_detection.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "conversion/text_forms/base64.h"
+#include "conversion/text_forms/free_form_reader.h"
+
+namespace qv::text_forms {
+
+namespace {
+
+constexpr int64_t kSample = 64 * 1024;
+
+TDetectedForm Found(THexTextForm form, const char* at) {
+  TDetectedForm detected;
+  detected.Form = form;
+  detected.At = at;
+  return detected;
+}
+
+// Letters and marks of base64 that are not hex digits ('-' and '_' of the
+// URL-safe alphabet left out: plain hex uses '-' between pairs too).
+bool IsBase64Only(char c) {
+  return ((c >= 'g' && c <= 'z') || (c >= 'G' && c <= 'Z') || c == '+' || c == '/');
+}
+
+bool IsPlainSeparator(char c) { return IsSpace(c) || c == ',' || c == ':' || c == ';' || c == '-'; }
+
+// Base64 lines carry no blanks inside them.
+bool BlanksInsideLines(const char* p, const char* end) {
+  for (const char* q = p; q + 1 < end; ++q) {
+    if (IsBlank(*q) && q > p && !IsSpace(q[-1]) && !IsSpace(q[1])) return true;
+  }
+  return false;
+}
+
+// The plain forms, told apart by the characters of the sample.
+TDetectedForm ByCharacters(const char* p, const char* sample_end) {
+  int64_t hex = 0, base64_only = 0, padding = 0, other = 0;
+  const char* first_other = nullptr;
+  for (const char* q = p; q < sample_end; ++q) {
+    const char c = *q;
+    if (IsHex(c)) {
+      ++hex;
+    } else if (IsBase64Only(c)) {
+      ++base64_only;
+      if (first_other == nullptr) first_other = q;
+    } else if (c == '=') {
+      ++padding;
+      if (first_other == nullptr) first_other = q;
+    } else if (!IsPlainSeparator(c) && c != '_') {
+      ++other;
+      if (first_other == nullptr) first_other = q;
+    }
+  }
+  const int64_t symbols = hex + base64_only;
+  // Base64 of real data is two thirds letters that are no hex digits; a text of
+  // hex digits alone is hex, even when it would also read as base64.
+  if (base64_only * 8 > symbols && other * 64 <= symbols && !BlanksInsideLines(p, sample_end)) {
+    return Found(THexTextForm::Base64, p);
+  }
+  if (hex > 0 && (base64_only + padding + other) * 4 < hex) return Found(THexTextForm::Hex, p);
+  TDetectedForm refused;
+  refused.Refusal = THexTextRefusal::Unrecognised;
+  refused.RefusedAt = first_other != nullptr ? first_other : p;
+  return refused;
+}
+
+}  // namespace
+
+TDetectedForm DetectForm(const char* begin, const char* end) {
+  const char* p = begin;
+  while (p < end && IsSpace(*p)) ++p;
+  if (p == end) {
+    TDetectedForm empty;
+    empty.Refusal = THexTextRefusal::Empty;
+    return empty;
+  }
+  if (StartsWithNoCase(p, end, "data:")) return Found(THexTextForm::DataUri, p);
+
+  const TDumpLayout dump = DetectDump(p, end);
+  if (dump.Form != THexTextForm::None) {
+    TDetectedForm detected = Found(dump.Form, p);
+    detected.Dump = dump;
+    return detected;
+  }
+
+  const char* sample_end = p + std::min<int64_t>(kSample, end - p);
+  const char* item = FindHexItem(p, sample_end);
+  const char* escape = FindEscape(p, sample_end);
+  const char* blob = FindSqlBlob(p, sample_end);
+  const char* decode = FindDecodeCall(p, sample_end);
+  const char* first = std::min({item, escape, blob, decode});
+  if (first == sample_end) return ByCharacters(p, sample_end);
+
+  // A C array: a brace after a declarator's brackets, or before the first item.
+  const void* brace_found = std::memchr(p, '{', static_cast<size_t>(sample_end - p));
+  const char* brace = brace_found != nullptr ? static_cast<const char*>(brace_found) : sample_end;
+  if (brace < sample_end && first == item) {
+    const void* bracket = std::memchr(p, '[', static_cast<size_t>(brace - p));
+    if (brace < item || bracket != nullptr) return Found(THexTextForm::CArray, p);
+  }
+  if (first == decode) return Found(THexTextForm::PostgresDecode, decode);
+  if (first == blob) return Found(THexTextForm::SqlBlob, blob);
+  if (first == escape) {
+    // One \x with a long run is PostgreSQL's bytea; \x before every byte, escapes.
+    if (DigitsAfterMark(escape, end) > 2) {
+      const char* literal = FindPostgresBytea(p, sample_end);
+      return Found(THexTextForm::PostgresBytea, literal < escape ? literal : escape);
+    }
+    return Found(THexTextForm::EscapedHex, p);
+  }
+  // 0x: one literal with a long run is SQL Server's; several items, a list.
+  if (DigitsAfterMark(item, end) > 2 && FindHexItem(item + 2, sample_end) == sample_end) {
+    return Found(THexTextForm::SqlServerBinary, item);
+  }
+  return Found(THexTextForm::HexList, p);
+}
+
+}  // namespace qv::text_forms
