@@ -439,7 +439,12 @@ void TDumpReader::ReadLine(const char* p, const char* e) {
   const char* q = SkipBlanks(p, e);
   if (q == e) return;
   if (*q == '*' && RestIsBlank(q + 1, e)) {
-    repeat_at_ = q;
+    if (layout_.Addresses) {
+      repeat_at_ = q;  // the next address tells how far it reaches
+    } else {
+      Unplaced(THexTextIssueKind::RepeatUnknown, q, q + 1);
+      reader_.MarkLossy();
+    }
     return;
   }
   const char* address_at = q;

@@ -35,6 +35,15 @@ bool BlanksInsideLines(const char* p, const char* end) {
   return false;
 }
 
+// True when '=' stands only at the end (with white space after it).
+bool PaddingEnds(const char* p, const char* end) {
+  const void* pad = std::memchr(p, '=', static_cast<size_t>(end - p));
+  for (const char* q = static_cast<const char*>(pad); q < end; ++q) {
+    if (*q != '=' && !IsSpace(*q)) return false;
+  }
+  return true;
+}
+
 // The plain forms, told apart by the characters of the sample.
 TDetectedForm ByCharacters(const char* p, const char* sample_end) {
   int64_t hex = 0, base64_only = 0, padding = 0, other = 0;
@@ -56,8 +65,12 @@ TDetectedForm ByCharacters(const char* p, const char* sample_end) {
   }
   const int64_t symbols = hex + base64_only;
   // Base64 of real data is two thirds letters that are no hex digits; a text of
-  // hex digits alone is hex, even when it would also read as base64.
-  if (base64_only * 8 > symbols && other * 64 <= symbols && !BlanksInsideLines(p, sample_end)) {
+  // hex digits alone is hex, even when it would also read as base64, unless
+  // base64's padding ends it ("AA==").
+  const bool base64_shape = other * 64 <= symbols && !BlanksInsideLines(p, sample_end);
+  if (base64_shape && base64_only * 8 > symbols) return Found(THexTextForm::Base64, p);
+  if (base64_shape && other == 0 && padding > 0 && padding <= 2 && (symbols + padding) % 4 == 0 &&
+      PaddingEnds(p, sample_end)) {
     return Found(THexTextForm::Base64, p);
   }
   if (hex > 0 && (base64_only + padding + other) * 4 < hex) return Found(THexTextForm::Hex, p);
@@ -79,9 +92,12 @@ TDetectedForm DetectForm(const char* begin, const char* end) {
   }
   if (StartsWithNoCase(p, end, "data:")) return Found(THexTextForm::DataUri, p);
 
-  const TDumpLayout dump = DetectDump(p, end);
+  // A dump's first line may start with blanks (od -An).
+  const char* line = p;
+  while (line > begin && IsBlank(line[-1])) --line;
+  const TDumpLayout dump = DetectDump(line, end);
   if (dump.Form != THexTextForm::None) {
-    TDetectedForm detected = Found(dump.Form, p);
+    TDetectedForm detected = Found(dump.Form, line);
     detected.Dump = dump;
     return detected;
   }
@@ -89,25 +105,27 @@ TDetectedForm DetectForm(const char* begin, const char* end) {
   const char* sample_end = p + std::min<int64_t>(kSample, end - p);
   const char* item = FindHexItem(p, sample_end);
   const char* escape = FindEscape(p, sample_end);
+  const char* bytea = FindPostgresBytea(p, sample_end);
   const char* blob = FindSqlBlob(p, sample_end);
   const char* decode = FindDecodeCall(p, sample_end);
-  const char* first = std::min({item, escape, blob, decode});
-  if (first == sample_end) return ByCharacters(p, sample_end);
+  const char* first = std::min({item, escape, bytea, blob, decode});
 
   // A C array: a brace after a declarator's brackets, or before the first item.
   const void* brace_found = std::memchr(p, '{', static_cast<size_t>(sample_end - p));
   const char* brace = brace_found != nullptr ? static_cast<const char*>(brace_found) : sample_end;
-  if (brace < sample_end && first == item) {
+  if (brace < sample_end && (first == item || first == sample_end)) {
     const void* bracket = std::memchr(p, '[', static_cast<size_t>(brace - p));
     if (brace < item || bracket != nullptr) return Found(THexTextForm::CArray, p);
   }
+  if (first == sample_end) return ByCharacters(p, sample_end);
   if (first == decode) return Found(THexTextForm::PostgresDecode, decode);
   if (first == blob) return Found(THexTextForm::SqlBlob, blob);
-  if (first == escape) {
-    // One \x with a long run is PostgreSQL's bytea; \x before every byte, escapes.
-    if (DigitsAfterMark(escape, end) > 2) {
-      const char* literal = FindPostgresBytea(p, sample_end);
-      return Found(THexTextForm::PostgresBytea, literal < escape ? literal : escape);
+  if (first == escape || first == bytea) {
+    // PostgreSQL's bytea is one \x and a run of digits ('\x' alone when empty);
+    // escapes put a \x before every byte.
+    if (escape == sample_end || FindEscape(escape + 2, sample_end) == sample_end ||
+        DigitsAfterMark(escape, end) > 2) {
+      return Found(THexTextForm::PostgresBytea, std::min(bytea, escape));
     }
     return Found(THexTextForm::EscapedHex, p);
   }

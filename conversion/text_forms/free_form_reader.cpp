@@ -183,10 +183,15 @@ void CheckStatedLength(TTextReader& reader, const char* p, int64_t read) {
 }  // namespace
 
 const char* FindHexItem(const char* p, const char* end) {
+  // An item stands apart: not inside a word or a run of base64 ("…/0xA9b…").
+  auto apart = [](char c) { return !IsWordCharacter(c) && c != '+' && c != '/'; };
+  const char* const begin = p;
   for (; end - p >= 3; ++p) {
     p = static_cast<const char*>(std::memchr(p, '0', static_cast<size_t>(end - p - 2)));
     if (p == nullptr) return end;
-    if ((p[1] == 'x' || p[1] == 'X') && IsHex(p[2])) return p;
+    if ((p[1] != 'x' && p[1] != 'X') || !IsHex(p[2]) || (p > begin && !apart(p[-1]))) continue;
+    const char* after = SkipDigits(p + 2, end);
+    if (after == end || apart(*after)) return p;
   }
   return end;
 }

@@ -13,8 +13,20 @@ constexpr int64_t kCheckEvery = int64_t{4} << 20;
 
 bool IsContinuation(char c) { return (static_cast<uint8_t>(c) & 0xC0) == 0x80; }
 
-// The character starting at `p` (U+FFFD for a malformed sequence).
-char32_t DecodeAt(const char* p, const char* end) {
+// Line breaks in [from, to): LF, and CR not followed by LF (CR LF counts once).
+int64_t CountLineBreaks(const char* from, const char* to, const char* end) {
+  int64_t n = 0;
+  const int64_t length = to - from;
+  for (int64_t i = 0; i < length; ++i) {
+    const char c = from[i];
+    n += (c == '\n') | ((c == '\r') & (from + i + 1 == end || from[i + 1] != '\n'));
+  }
+  return n;
+}
+
+}  // namespace
+
+char32_t DecodeCharacter(const char* p, const char* end) {
   const auto b0 = static_cast<uint8_t>(*p);
   if (b0 < 0x80) return b0;
   int length = 0;
@@ -38,19 +50,6 @@ char32_t DecodeAt(const char* p, const char* end) {
   }
   return c;
 }
-
-// Line breaks in [from, to): LF, and CR not followed by LF (CR LF counts once).
-int64_t CountLineBreaks(const char* from, const char* to, const char* end) {
-  int64_t n = 0;
-  const int64_t length = to - from;
-  for (int64_t i = 0; i < length; ++i) {
-    const char c = from[i];
-    n += (c == '\n') | ((c == '\r') & (from + i + 1 == end || from[i + 1] != '\n'));
-  }
-  return n;
-}
-
-}  // namespace
 
 bool StartsWithNoCase(const char* p, const char* end, std::string_view word) {
   if (end - p < static_cast<int64_t>(word.size())) return false;
@@ -93,7 +92,7 @@ void LocatePlaces(std::string_view text, THexTextPlace* const* places, size_t co
     counted = at;
     place->Line = line;
     place->Column = column;
-    place->Character = at < end ? DecodeAt(at, end) : 0;
+    place->Character = at < end ? DecodeCharacter(at, end) : 0;
   }
 }
 

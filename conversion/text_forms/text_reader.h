@@ -91,6 +91,10 @@ class TTextReader {
   bool too_large_ = false;
 };
 
+// The character starting at `p`: U+FFFD for a byte that starts no valid
+// UTF-8 sequence.
+char32_t DecodeCharacter(const char* p, const char* end);
+
 // Counts the characters of [from, to): UTF-8 continuation bytes do not count.
 int64_t CountCharacters(const char* from, const char* to);
 
