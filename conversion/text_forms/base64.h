@@ -8,7 +8,9 @@
 namespace qv::text_forms {
 
 // Symbols for `count` bytes, '=' padding included.
-constexpr int64_t Base64Length(int64_t count) { return (count + 2) / 3 * 4; }
+constexpr int64_t Base64Length(int64_t count) {
+  return (count + 2) / 3 * 4;
+}
 
 // Writes Base64Length(count) symbols of the standard alphabet.
 void BytesToBase64(const uint8_t* bytes, int64_t count, char* text);
@@ -25,11 +27,13 @@ inline constexpr char kBase64Symbols[] =
 inline constexpr std::array<uint8_t, 256> kBase64Values = [] {
   std::array<uint8_t, 256> values{};
   for (auto& v : values) v = kBase64Other;
-  for (int i = 0; i < 64; ++i) values[static_cast<uint8_t>(kBase64Symbols[i])] = static_cast<uint8_t>(i);
+  for (int i = 0; i < 64; ++i)
+    values[static_cast<uint8_t>(kBase64Symbols[i])] = static_cast<uint8_t>(i);
   values['-'] = 62;
   values['_'] = 63;
   values['='] = kBase64Pad;
-  for (const char c : {' ', '\t', '\r', '\n', '\v', '\f'}) values[static_cast<uint8_t>(c)] = kBase64Blank;
+  for (const char c : {' ', '\t', '\r', '\n', '\v', '\f'})
+    values[static_cast<uint8_t>(c)] = kBase64Blank;
   return values;
 }();
 

@@ -9,7 +9,9 @@ namespace qv::text_forms {
 
 namespace {
 
-inline uint8_t ValueOf(char c) { return kBase64Values[static_cast<uint8_t>(c)]; }
+inline uint8_t ValueOf(char c) {
+  return kBase64Values[static_cast<uint8_t>(c)];
+}
 
 }  // namespace
 

@@ -10,7 +10,9 @@ namespace qv::text_forms {
 namespace {
 
 // Dumps end their lines with LF or CR LF; a CR is one more blank here.
-inline bool IsDumpBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+inline bool IsDumpBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r';
+}
 
 const char* LineEnd(const char* p, const char* end) {
   const void* lf = std::memchr(p, '\n', static_cast<size_t>(end - p));
@@ -22,7 +24,9 @@ const char* SkipBlanks(const char* p, const char* e) {
   return p;
 }
 
-bool RestIsBlank(const char* p, const char* e) { return SkipBlanks(p, e) == e; }
+bool RestIsBlank(const char* p, const char* e) {
+  return SkipBlanks(p, e) == e;
+}
 
 inline int DigitIn(char c, int radix) {
   const uint8_t v = HexValue(c);
@@ -119,11 +123,11 @@ bool LeadInRadix(const TLineShape& shape, int radix, uint64_t& value) {
          shape.Lead + shape.LeadLength;
 }
 
-// Whether the addresses of `lines` agree with the bytes the lines hold when
-// read in `radix`; `checks` counts the agreements.
-bool AddressesAgree(const std::vector<TLineShape>& lines, int radix, int group_bytes,
-                    int& checks) {
-  checks = 0;
+// How many times the addresses of `lines` agree and disagree with the bytes
+// the lines hold, read in `radix`; false when an address is not a number in it.
+bool CompareAddresses(const std::vector<TLineShape>& lines, int radix, int group_bytes, int& agree,
+                      int& disagree) {
+  agree = disagree = 0;
   bool have_previous = false;
   bool repeat = false;
   uint64_t previous = 0;
@@ -147,8 +151,7 @@ bool AddressesAgree(const std::vector<TLineShape>& lines, int radix, int group_b
       } else {
         agrees = address == expected;
       }
-      if (!agrees) return false;
-      ++checks;
+      ++(agrees ? agree : disagree);
     }
     if (line.Kind == TLineShape::AddressOnly) break;
     have_previous = true;
@@ -204,8 +207,8 @@ TDumpLayout DetectDump(const char* from, const char* end) {
     layout.InOrder = true;
     layout.Column = TTextColumn::TwoBlanks;
   } else {
-    if (first.Uneven || (first.TokenLength != 2 && first.TokenLength != 4 &&
-                         first.TokenLength != 8)) {
+    if (first.Uneven ||
+        (first.TokenLength != 2 && first.TokenLength != 4 && first.TokenLength != 8)) {
       return {};
     }
     layout.GroupDigits = first.TokenLength;
@@ -227,16 +230,26 @@ TDumpLayout DetectDump(const char* from, const char* end) {
       return {};
     }
   }
-  // The radix in which the addresses agree with the bytes (od writes octal
-  // by default, decimal on request; the others hex).
-  for (const int radix : {16, 8, 10}) {
-    int checks = 0;
-    if (AddressesAgree(lines, radix, layout.GroupDigits / 2, checks) && (checks > 0 || clue)) {
+  // The radix in which the addresses agree with the bytes: od writes octal by
+  // default, hex or decimal on request; xxd hex, or decimal with -d; hexdump -C hex.
+  std::vector<int> radixes = {16, 8, 10};
+  if (layout.Column == TTextColumn::Bar) radixes = {16};
+  if (layout.AddressColon) radixes = {16, 10};
+  // Lines may be missing (a gap is read and reported): the radix with the
+  // most agreements wins. Without a column or a colon to go by, the addresses
+  // must mostly agree, or the text is no dump.
+  int best_agree = -1;
+  for (const int radix : radixes) {
+    int agree = 0, disagree = 0;
+    if (!CompareAddresses(lines, radix, layout.GroupDigits / 2, agree, disagree)) continue;
+    if (!clue && (agree == 0 || disagree >= agree)) continue;
+    if (agree > best_agree) {
+      best_agree = agree;
       layout.Radix = radix;
-      return layout;
     }
   }
-  return {};
+  if (best_agree < 0) return {};
+  return layout;
 }
 
 // ---- Reading ----
@@ -251,8 +264,8 @@ struct TLineTemplate {
   int64_t Length = 0;  // of the line, without its LF
   int AddressFrom = 0;
   int AddressLength = 0;
-  std::string Expected;  // the line up to its text column, digits zeroed
-  std::string Mask;      // 0 at digits, 0xFF where the character must match
+  std::string Expected;       // the line up to its text column, digits zeroed
+  std::string Mask;           // 0 at digits, 0xFF where the character must match
   std::vector<uint8_t> High;  // each byte's digits, in the order of the bytes
   std::vector<uint8_t> Low;
 };
@@ -310,7 +323,7 @@ class TDumpReader {
   int64_t data_ = 0;
   bool have_base_ = false;
   uint64_t first_address_ = 0;
-  uint64_t base_ = 0;  // the first address, moved on by every gap
+  uint64_t base_ = 0;            // the first address, moved on by every gap
   int64_t last_line_bytes_ = 0;  // the previous data line's, for a repeat
   const char* repeat_at_ = nullptr;
   bool ended_ = false;  // an address alone ended the dump
@@ -427,6 +440,7 @@ void TDumpReader::EndAddress(uint64_t address, const char* at) {
     const uint64_t excess = expected - address;
     if (excess < static_cast<uint64_t>(group_bytes_) && repeat_at_ == nullptr) {
       out_ -= excess;  // the padding of a word dump's last word
+      data_ -= 2 * static_cast<int64_t>(excess);
     } else {
       reader_.Issue(THexTextIssueKind::LengthMismatch, at,
                     static_cast<int64_t>(address - std::min(first_address_, address)));
@@ -477,8 +491,8 @@ void TDumpReader::ReadLine(const char* p, const char* e) {
   ReadData(p, address_at, address_length, q, e);
 }
 
-void TDumpReader::ReadData(const char* line, const char* address, int address_length,
-                           const char* q, const char* e) {
+void TDumpReader::ReadData(const char* line, const char* address, int address_length, const char* q,
+                           const char* e) {
   uint8_t* out = reader_.Reserve(out_, (e - q) / 2 + 8);
   if (out == nullptr) {
     stop_ = true;
@@ -539,8 +553,8 @@ void TDumpReader::ReadData(const char* line, const char* address, int address_le
   if (learn && clean_ && bytes >= 4) Learn(line, e, address, address_length, data_end);
 }
 
-void TDumpReader::Learn(const char* line, const char* e, const char* address,
-                        int address_length, const char* data_end) {
+void TDumpReader::Learn(const char* line, const char* e, const char* address, int address_length,
+                        const char* data_end) {
   // The marks after the data area belong to the shape: the column's opening
   // character, or xxd's two blanks.
   int64_t region = data_end - line;

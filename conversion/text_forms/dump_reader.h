@@ -18,10 +18,10 @@ enum class TTextColumn : uint8_t {
 struct TDumpLayout {
   THexTextForm Form = THexTextForm::None;  // None: not a dump
   bool Addresses = true;
-  int Radix = 16;              // of the addresses
-  bool AddressColon = false;   // xxd: "00000010:"
-  int GroupDigits = 2;         // 4 or 8: little-endian words, read backwards
-  bool InOrder = false;        // xxd: groups of any size in file order
+  int Radix = 16;             // of the addresses
+  bool AddressColon = false;  // xxd: "00000010:"
+  int GroupDigits = 2;        // 4 or 8: little-endian words, read backwards
+  bool InOrder = false;       // xxd: groups of any size in file order
   TTextColumn Column = TTextColumn::None;
 };
 

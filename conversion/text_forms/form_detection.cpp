@@ -25,7 +25,9 @@ bool IsBase64Only(char c) {
   return ((c >= 'g' && c <= 'z') || (c >= 'G' && c <= 'Z') || c == '+' || c == '/');
 }
 
-bool IsPlainSeparator(char c) { return IsSpace(c) || c == ',' || c == ':' || c == ';' || c == '-'; }
+bool IsPlainSeparator(char c) {
+  return IsSpace(c) || c == ',' || c == ':' || c == ';' || c == '-';
+}
 
 // Base64 lines carry no blanks inside them.
 bool BlanksInsideLines(const char* p, const char* end) {
@@ -50,6 +52,7 @@ TDetectedForm ByCharacters(const char* p, const char* sample_end) {
   const char* first_other = nullptr;
   for (const char* q = p; q < sample_end; ++q) {
     const char c = *q;
+    if ((static_cast<uint8_t>(c) & 0xC0) == 0x80) continue;  // counted with its first byte
     if (IsHex(c)) {
       ++hex;
     } else if (IsBase64Only(c)) {
@@ -117,7 +120,15 @@ TDetectedForm DetectForm(const char* begin, const char* end) {
     const void* bracket = std::memchr(p, '[', static_cast<size_t>(brace - p));
     if (brace < item || bracket != nullptr) return Found(THexTextForm::CArray, p);
   }
-  if (first == sample_end) return ByCharacters(p, sample_end);
+  if (first == sample_end) {
+    // "0x" alone: SQL Server's empty binary.
+    if (end - p >= 2 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) {
+      const char* q = p + 2;
+      while (q < end && (IsSpace(*q) || *q == ';' || *q == ')' || *q == ',')) ++q;
+      if (q == end) return Found(THexTextForm::SqlServerBinary, p);
+    }
+    return ByCharacters(p, sample_end);
+  }
   if (first == decode) return Found(THexTextForm::PostgresDecode, decode);
   if (first == blob) return Found(THexTextForm::SqlBlob, blob);
   if (first == escape || first == bytea) {

@@ -23,7 +23,9 @@ inline bool IsSeparator(char c) {
   return kPunctuation ? IsHexSeparator(c) : IsSpace(c);
 }
 
-inline bool IsStop(char c, int stop) { return static_cast<uint8_t>(c) == stop; }
+inline bool IsStop(char c, int stop) {
+  return static_cast<uint8_t>(c) == stop;
+}
 
 // A digit waiting for its partner: digits pair up across separators, the way
 // `xxd -r -p` reads.
@@ -174,7 +176,8 @@ void CheckStatedLength(TTextReader& reader, const char* p, int64_t read) {
   while (q < end && IsBlank(*q)) ++q;
   const char* number = q;
   int64_t stated = 0;
-  while (q < end && IsDecimal(*q) && stated < (int64_t{1} << 50)) stated = stated * 10 + (*q++ - '0');
+  while (q < end && IsDecimal(*q) && stated < (int64_t{1} << 50))
+    stated = stated * 10 + (*q++ - '0');
   if (q == number || stated == read) return;
   reader.Issue(THexTextIssueKind::LengthMismatch, number, stated);
   if (stated > read) reader.MarkLossy();
@@ -212,8 +215,8 @@ const char* FindSqlBlob(const char* p, const char* end) {
     if (p == nullptr) return end;
     if (p == begin) continue;
     const char x = p[-1];
-    if ((x == 'X' || x == 'x') && (p - 1 == begin || !IsWordCharacter(p[-2])) &&
-        (p + 1 < end) && (IsHex(p[1]) || p[1] == '\'')) {
+    if ((x == 'X' || x == 'x') && (p - 1 == begin || !IsWordCharacter(p[-2])) && (p + 1 < end) &&
+        (IsHex(p[1]) || p[1] == '\'')) {
       return p - 1;
     }
   }
@@ -354,7 +357,8 @@ void ReadSqlServerBinary(TTextReader& reader, const char* item) {
   uint8_t* out = reader.Out();
   int64_t data = 0;
   while (p + 1 < digits_end) {
-    const auto pairs = static_cast<int32_t>(std::min<int64_t>((digits_end - p) / 2, int64_t{1} << 24));
+    const auto pairs =
+        static_cast<int32_t>(std::min<int64_t>((digits_end - p) / 2, int64_t{1} << 24));
     const int32_t got = HexTextToBytes(p, out, pairs);
     out += got;
     p += 2 * got;
@@ -434,7 +438,8 @@ void ReadPostgresBytea(TTextReader& reader, const char* literal) {
 
 void ReadPostgresDecode(TTextReader& reader, const char* call) {
   const char* const end = reader.End();
-  const char* p = static_cast<const char*>(std::memchr(call, '\'', static_cast<size_t>(end - call))) + 1;
+  const char* p =
+      static_cast<const char*>(std::memchr(call, '\'', static_cast<size_t>(end - call))) + 1;
   // The second argument says how the first is written: look past the first.
   const void* close = std::memchr(p, '\'', static_cast<size_t>(end - p));
   bool base64 = false;

@@ -52,15 +52,15 @@ struct THexTextPlace {
 };
 
 enum class THexTextIssueKind : uint8_t {
-  StrayCharacter,   // neither data nor part of the form; skipped
-  LoneDigit,        // a hex digit (or base64 symbol) without its partner; skipped
-  CutGroup,         // a dump's word cut short; its digits skipped
-  ValueTooLarge,    // a C array's decimal value over 255; skipped
-  RepeatUnknown,    // a dump's '*' repeat whose length no address tells; bytes missing
-  AddressGap,       // a dump's addresses skip bytes (lines missing); Count bytes missing
-  AddressBack,      // a dump's line starts before the previous one ended; read as it stands
-  LengthMismatch,   // the stated length (C array's _len, a dump's end) is not what was read
-  OtherData,        // more data after the literal or array that was read; not read
+  StrayCharacter,  // neither data nor part of the form; skipped
+  LoneDigit,       // a hex digit (or base64 symbol) without its partner; skipped
+  CutGroup,        // a dump's word cut short; its digits skipped
+  ValueTooLarge,   // a C array's decimal value over 255; skipped
+  RepeatUnknown,   // a dump's '*' repeat whose length no address tells; bytes missing
+  AddressGap,      // a dump's addresses skip bytes (lines missing); Count bytes missing
+  AddressBack,     // a dump's line starts before the previous one ended; read as it stands
+  LengthMismatch,  // the stated length (C array's _len, a dump's end) is not what was read
+  OtherData,       // more data after the literal or array that was read; not read
 };
 
 struct THexTextIssue {
@@ -72,14 +72,14 @@ struct THexTextIssue {
 struct TRecognition {
   THexTextForm Form = THexTextForm::None;
   THexTextRefusal Refusal = THexTextRefusal::None;
-  THexTextPlace RefusedAt;  // Unrecognised: the first character that fits no form
-  std::string Bytes;        // what the text stands for (empty when refused)
-  int64_t Characters = 0;   // characters in the text
-  int64_t Removed = 0;      // characters that were not data: marks, separators,
-                            // addresses, text columns, comments, and the unplaced
-  int64_t Unplaced = 0;     // of those, the ones the issues name (strays, lone digits)
-  bool Swapped = false;     // little-endian words were swapped back to file order
-  bool Lossy = false;       // bytes are known to be missing or unknown
+  THexTextPlace RefusedAt;            // Unrecognised: the first character that fits no form
+  std::string Bytes;                  // what the text stands for (empty when refused)
+  int64_t Characters = 0;             // characters in the text
+  int64_t Removed = 0;                // characters that were not data: marks, separators,
+                                      // addresses, text columns, comments, and the unplaced
+  int64_t Unplaced = 0;               // of those, the ones the issues name (strays, lone digits)
+  bool Swapped = false;               // little-endian words were swapped back to file order
+  bool Lossy = false;                 // bytes are known to be missing or unknown
   std::vector<THexTextIssue> Issues;  // the first kMaxHexTextIssues, in text order
   int64_t IssueCount = 0;             // all of them
 

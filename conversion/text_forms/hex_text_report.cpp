@@ -114,7 +114,8 @@ std::string CharacterName(char32_t c) {
     default:
       break;
   }
-  if (c < 0x20 || c == 0x7F || c == 0xFFFD || (c >= 0x80 && c < 0xA0)) return Format("U+%04X", static_cast<unsigned>(c));
+  if (c < 0x20 || c == 0x7F || c == 0xFFFD || (c >= 0x80 && c < 0xA0))
+    return Format("U+%04X", static_cast<unsigned>(c));
   std::string quoted(1, '\'');
   quoted += Utf8(c);
   quoted += '\'';
@@ -177,7 +178,8 @@ std::string DescribeRecognition(const TRecognition& r) {
       return "已取消整理";
   }
   std::string text = "识别为" + HexTextFormName(r.Form) + "：删除 " + GroupThousands(r.Removed) +
-                     " 个字符，共 " + GroupThousands(static_cast<int64_t>(r.Bytes.size())) + " 字节";
+                     " 个字符，共 " + GroupThousands(static_cast<int64_t>(r.Bytes.size())) +
+                     " 字节";
   if (r.Swapped) text += "，16 位字已换回原来的字节顺序";
   if (!r.Issues.empty()) {
     text += "；" + DescribeIssue(r.Issues.front());

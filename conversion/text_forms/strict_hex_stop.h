@@ -9,9 +9,9 @@
 namespace qv {
 
 enum class THexStopCause : uint8_t {
-  None,          // every pair was read
-  LineBreak,     // CR or LF
-  Blank,         // a space
+  None,       // every pair was read
+  LineBreak,  // CR or LF
+  Blank,      // a space
   Tab,
   ZeroXPrefix,   // the x of a 0x prefix (its 0 was read as a digit)
   NotHexDigit,   // another printable ASCII character
@@ -21,8 +21,8 @@ enum class THexStopCause : uint8_t {
 };
 
 struct TStrictHexStop {
-  int64_t Length = 0;  // characters (bytes) of the text
-  int64_t Bytes = 0;   // bytes restored before the stop: the pairs read
+  int64_t Length = 0;    // characters (bytes) of the text
+  int64_t Bytes = 0;     // bytes restored before the stop: the pairs read
   bool Stopped = false;  // a character was left unread
   // When Stopped: the character that stopped the reading, 0-based (every
   // character before it is a digit, so the offset counts characters too), and

@@ -33,7 +33,7 @@ constexpr TTextFormInfo kInfo[] = {
     {TTextForm::DataUri, "data-uri", "txt"},
 };
 
-constexpr int kListPerLine = 12;  // xxd -i
+constexpr int kListPerLine = 12;      // xxd -i
 constexpr int kBase64LineBytes = 57;  // 76 symbols
 
 // A table of short fixed strings, one per byte value.
@@ -81,7 +81,9 @@ int64_t BlockUnit(TTextForm form) {
   }
 }
 
-int64_t LinesOf(int64_t count, int64_t per_line) { return (count + per_line - 1) / per_line; }
+int64_t LinesOf(int64_t count, int64_t per_line) {
+  return (count + per_line - 1) / per_line;
+}
 
 int64_t BodyLength(TTextForm form, int64_t count) {
   switch (form) {

@@ -27,10 +27,10 @@ enum class TTextForm : uint8_t {
 };
 
 inline constexpr TTextForm kAllTextForms[] = {
-    TTextForm::HexUpper,   TTextForm::HexLower,        TTextForm::HexPairs16,
-    TTextForm::HexPairs32, TTextForm::HexList,         TTextForm::EscapedHex,
-    TTextForm::CArray,     TTextForm::SqlBlob,         TTextForm::SqlServerBinary,
-    TTextForm::PostgresBytea, TTextForm::Base64,       TTextForm::Base64Lines,
+    TTextForm::HexUpper,      TTextForm::HexLower, TTextForm::HexPairs16,
+    TTextForm::HexPairs32,    TTextForm::HexList,  TTextForm::EscapedHex,
+    TTextForm::CArray,        TTextForm::SqlBlob,  TTextForm::SqlServerBinary,
+    TTextForm::PostgresBytea, TTextForm::Base64,   TTextForm::Base64Lines,
     TTextForm::DataUri};
 
 // What a caller needs besides the form: a stable key (command-line option,

@@ -11,7 +11,9 @@ namespace {
 // Progress is reported this often (in characters of text).
 constexpr int64_t kCheckEvery = int64_t{4} << 20;
 
-bool IsContinuation(char c) { return (static_cast<uint8_t>(c) & 0xC0) == 0x80; }
+bool IsContinuation(char c) {
+  return (static_cast<uint8_t>(c) & 0xC0) == 0x80;
+}
 
 // Line breaks in [from, to): LF, and CR not followed by LF (CR LF counts once).
 int64_t CountLineBreaks(const char* from, const char* to, const char* end) {

@@ -22,16 +22,30 @@ inline constexpr std::array<uint8_t, 256> kHexValue = [] {
   return values;
 }();
 
-inline uint8_t HexValue(char c) { return kHexValue[static_cast<uint8_t>(c)]; }
-inline bool IsHex(char c) { return HexValue(c) != kNotHex; }
-inline bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-inline bool IsLineBreak(char c) { return c == '\n' || c == '\r'; }
-inline bool IsSpace(char c) { return IsBlank(c) || IsLineBreak(c) || c == '\v' || c == '\f'; }
-inline bool IsDecimal(char c) { return c >= '0' && c <= '9'; }
+inline uint8_t HexValue(char c) {
+  return kHexValue[static_cast<uint8_t>(c)];
+}
+inline bool IsHex(char c) {
+  return HexValue(c) != kNotHex;
+}
+inline bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+inline bool IsLineBreak(char c) {
+  return c == '\n' || c == '\r';
+}
+inline bool IsSpace(char c) {
+  return IsBlank(c) || IsLineBreak(c) || c == '\v' || c == '\f';
+}
+inline bool IsDecimal(char c) {
+  return c >= '0' && c <= '9';
+}
 inline bool IsWordCharacter(char c) {
   return IsDecimal(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
 }
-inline char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+inline char Lower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
 // True when `text` at `p` starts with `word` (ASCII, any case).
 bool StartsWithNoCase(const char* p, const char* end, std::string_view word);
 
