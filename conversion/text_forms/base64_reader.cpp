@@ -25,7 +25,22 @@ const char* ReadBase64Symbols(TTextReader& reader, const char* p, int stop) {
   while (p < end) {
     const char* chunk_end = std::min(end, reader.CheckAt());
     while (p < chunk_end) {
-      // Whole quanta, four symbols at a time.
+      // Whole quanta: eight symbols to six bytes, then four to three.
+      while (symbols == 0 && chunk_end - p >= 8) {
+        uint64_t v = 0;
+        uint8_t bad = 0;
+        for (int i = 0; i < 8; ++i) {
+          const uint8_t s = ValueOf(p[i]);
+          bad |= s;
+          v = v << 6 | s;
+        }
+        if (bad >= 64) break;
+        for (int i = 0; i < 6; ++i) out[i] = static_cast<uint8_t>(v >> (40 - 8 * i));
+        out += 6;
+        data += 8;
+        p += 8;
+      }
+      if (p == chunk_end) break;
       if (symbols == 0 && chunk_end - p >= 4) {
         const uint8_t a = ValueOf(p[0]), b = ValueOf(p[1]), c = ValueOf(p[2]), d = ValueOf(p[3]);
         if ((a | b | c | d) < 64) {

@@ -54,35 +54,54 @@ const char* ReadDigits(TTextReader& reader, const char* p, int stop, TPendingDig
   const char* const end = reader.End();
   uint8_t* out = reader.Out();
   int64_t data = 0;
-  int run = 0;  // digits in a row just read: a long run goes to the codec
+  // Long runs (a line of xxd -p, the strict run) go to the codec from the
+  // start of a line; where it keeps finding short ones (pairs between
+  // blanks), it is no longer asked.
+  bool line_start = true;
+  int codec_misses = 0;
   while (p < end) {
     const char* chunk_end = std::min(end, reader.CheckAt());
     while (p < chunk_end) {
-      const char c = *p;
-      const uint8_t v = HexValue(c);
-      if (v != kNotHex) {
-        ++run;
-        if (pending.Half) {
-          *out++ = static_cast<uint8_t>(pending.High << 4 | v);
-          pending.Half = false;
-          data += 2;
-          ++p;
-          continue;
-        }
-        if (run >= 16 && chunk_end - p >= 64) {
+      if (!pending.Half) {
+        if (line_start && codec_misses < 8 && chunk_end - p >= 64) {
           const auto pairs = static_cast<int32_t>(std::min<int64_t>((chunk_end - p) / 2, 1 << 24));
           const int32_t got = HexTextToBytes(p, out, pairs);
           out += got;
           p += 2 * got;
           data += 2 * got;
-          if (got > 0) continue;
+          codec_misses = got < 16 ? codec_misses + 1 : 0;
+          if (p == chunk_end) break;
         }
-        pending = {true, v, p};
+        line_start = false;
+        // Pairs, each with one separator after it or none.
+        const uint8_t* run = out;
+        while (chunk_end - p >= 3) {
+          const uint16_t v = PairValue(p);
+          if (v == kNotPair) break;
+          *out++ = static_cast<uint8_t>(v);
+          p += 2;
+          if (*p == ' ') ++p;
+        }
+        if (out != run) {
+          data += 2 * (out - run);
+          continue;
+        }
+      }
+      const char c = *p;
+      const uint8_t v = HexValue(c);
+      if (v != kNotHex) {
+        if (pending.Half) {
+          *out++ = static_cast<uint8_t>(pending.High << 4 | v);
+          pending.Half = false;
+          data += 2;
+        } else {
+          pending = {true, v, p};
+        }
         ++p;
         continue;
       }
-      run = 0;
       if (IsSeparator<kPunctuation>(c)) {
+        line_start = c == '\n';
         ++p;
         continue;
       }

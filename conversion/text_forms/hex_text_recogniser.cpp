@@ -23,8 +23,6 @@ int64_t MostBytes(THexTextForm form, int64_t length) {
     case THexTextForm::DataUri:
     case THexTextForm::PostgresDecode:
       return length / 4 * 3 + 3;
-    case THexTextForm::CArray:
-      return length;  // decimal values: one digit and a comma a byte
     default:
       return length / 2 + 1;
   }
