@@ -1,6 +1,7 @@
 #include "conversion/text_forms/base64_reader.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "conversion/text_forms/base64.h"
@@ -11,6 +12,21 @@ namespace {
 
 inline uint8_t ValueOf(char c) {
   return kBase64Values[static_cast<uint8_t>(c)];
+}
+
+// The 12 bits of each two symbols (the first at the low index), or kNotSymbols.
+constexpr uint16_t kNotSymbols = 0x8000;
+constexpr std::array<uint16_t, 65536> kSymbolPairs = [] {
+  std::array<uint16_t, 65536> pairs{};
+  for (int i = 0; i < 65536; ++i) {
+    const uint8_t a = kBase64Values[i & 0xFF], b = kBase64Values[i >> 8];
+    pairs[i] = (a | b) < 64 ? static_cast<uint16_t>(a << 6 | b) : kNotSymbols;
+  }
+  return pairs;
+}();
+
+inline uint64_t SymbolPair(const char* p) {
+  return kSymbolPairs[static_cast<uint8_t>(p[0]) | static_cast<uint8_t>(p[1]) << 8];
 }
 
 }  // namespace
@@ -27,14 +43,10 @@ const char* ReadBase64Symbols(TTextReader& reader, const char* p, int stop) {
     while (p < chunk_end) {
       // Whole quanta: eight symbols to six bytes, then four to three.
       while (symbols == 0 && chunk_end - p >= 8) {
-        uint64_t v = 0;
-        uint8_t bad = 0;
-        for (int i = 0; i < 8; ++i) {
-          const uint8_t s = ValueOf(p[i]);
-          bad |= s;
-          v = v << 6 | s;
-        }
-        if (bad >= 64) break;
+        const uint64_t a = SymbolPair(p), b = SymbolPair(p + 2), c = SymbolPair(p + 4),
+                       d = SymbolPair(p + 6);
+        if (((a | b | c | d) & kNotSymbols) != 0) break;
+        const uint64_t v = a << 36 | b << 24 | c << 12 | d;
         for (int i = 0; i < 6; ++i) out[i] = static_cast<uint8_t>(v >> (40 - 8 * i));
         out += 6;
         data += 8;

@@ -1,6 +1,7 @@
 #include "conversion/text_forms/dump_reader.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -256,6 +257,10 @@ TDumpLayout DetectDump(const char* from, const char* end) {
 
 namespace {
 
+// Lines longer than this are never learnt (positions are kept in bytes).
+constexpr int64_t kTemplateMaxLine = 250;
+constexpr size_t kTemplateMaxBytes = 128;
+
 // The exact shape of a full line, learnt from one read the slow way: a later
 // line of the same length whose blanks and marks stand in the same places is
 // read by position, without scanning it.
@@ -264,10 +269,11 @@ struct TLineTemplate {
   int64_t Length = 0;  // of the line, without its LF
   int AddressFrom = 0;
   int AddressLength = 0;
-  std::string Expected;       // the line up to its text column, digits zeroed
-  std::string Mask;           // 0 at digits, 0xFF where the character must match
-  std::vector<uint8_t> High;  // each byte's digits, in the order of the bytes
-  std::vector<uint8_t> Low;
+  std::string Expected;  // the line up to its text column, digits zeroed
+  std::string Mask;      // 0 at digits, 0xFF where the character must match
+  // Where each byte's two digits start, in the order of the bytes.
+  std::array<uint8_t, kTemplateMaxBytes> Pairs{};
+  size_t Bytes = 0;
 };
 
 inline uint64_t Load8(const char* p) {
@@ -289,9 +295,6 @@ bool MatchesTemplate(const char* p, const TLineTemplate& t) {
   }
   return true;
 }
-
-// Lines longer than this are never learnt (positions are kept in bytes).
-constexpr int64_t kTemplateMaxLine = 250;
 
 class TDumpReader {
  public:
@@ -330,7 +333,7 @@ class TDumpReader {
   bool stop_ = false;
   bool clean_ = true;  // the line being read had no issue
   TLineTemplate template_;
-  std::vector<uint8_t> high_, low_;  // the digits of the line being read
+  std::vector<uint8_t> high_;  // where the digits of the line being read start
 };
 
 void TDumpReader::Read(const char* p) {
@@ -338,8 +341,16 @@ void TDumpReader::Read(const char* p) {
   out_ = reader_.Out();
   while (p < end && !stop_) {
     if (!reader_.Tick(p)) break;
-    const char* e = LineEnd(p, end);
-    if (!(template_.Valid && e - p == template_.Length && ReadByTemplate(p))) ReadLine(p, e);
+    // A line of the learnt length ends where the template says.
+    const char* e = nullptr;
+    if (template_.Valid && end - p >= template_.Length &&
+        (p + template_.Length == end || p[template_.Length] == '\n')) {
+      e = p + template_.Length;
+      if (!ReadByTemplate(p)) ReadLine(p, e);
+    } else {
+      e = LineEnd(p, end);
+      ReadLine(p, e);
+    }
     p = e < end ? e + 1 : end;
   }
   if (repeat_at_ != nullptr && !stop_) {
@@ -362,20 +373,20 @@ bool TDumpReader::ReadByTemplate(const char* p) {
       return false;
     }
   }
-  const size_t n = template_.High.size();
+  const size_t n = template_.Bytes;
   uint8_t* out = reader_.Reserve(out_, static_cast<int64_t>(n));
   if (out == nullptr) {
     stop_ = true;
     return true;
   }
   out_ = out;
-  uint8_t bad = 0;
+  uint16_t bad = 0;
   for (size_t i = 0; i < n; ++i) {
-    const uint8_t hi = HexValue(p[template_.High[i]]), lo = HexValue(p[template_.Low[i]]);
-    bad |= hi | lo;
-    out[i] = static_cast<uint8_t>(hi << 4 | lo);
+    const uint16_t v = PairValue(p + template_.Pairs[i]);
+    bad |= v;
+    out[i] = static_cast<uint8_t>(v);
   }
-  if (bad >= 16) return false;  // a blank where a digit stood: the slow path reads it
+  if (bad >= kNotPair) return false;  // a blank where a digit stood: the slow path reads it
   out_ += n;
   data_ += 2 * static_cast<int64_t>(n);
   last_line_bytes_ = static_cast<int64_t>(n);
@@ -500,17 +511,15 @@ void TDumpReader::ReadData(const char* line, const char* address, int address_le
   }
   out_ = out;
   uint8_t* const line_out = out_;
-  const bool learn = !template_.Valid && e - line <= kTemplateMaxLine;
+  // Every clean line read the slow way teaches the template again: the
+  // addresses grow a digit now and then (od's octal ones at 2 MB).
+  const bool learn = e - line <= kTemplateMaxLine;
   high_.clear();
-  low_.clear();
   clean_ = true;
   const char* data_end = e;
   auto put = [&](const char* digits) {
     *out_++ = static_cast<uint8_t>(HexValue(digits[0]) << 4 | HexValue(digits[1]));
-    if (learn) {
-      high_.push_back(static_cast<uint8_t>(digits - line));
-      low_.push_back(static_cast<uint8_t>(digits + 1 - line));
-    }
+    if (learn) high_.push_back(static_cast<uint8_t>(digits - line));
   };
   while (q < e) {
     const char c = *q;
@@ -550,7 +559,9 @@ void TDumpReader::ReadData(const char* line, const char* address, int address_le
   }
   const int64_t bytes = out_ - line_out;
   if (bytes > 0) last_line_bytes_ = bytes;
-  if (learn && clean_ && bytes >= 4) Learn(line, e, address, address_length, data_end);
+  if (learn && clean_ && bytes >= 4 && bytes <= static_cast<int64_t>(kTemplateMaxBytes)) {
+    Learn(line, e, address, address_length, data_end);
+  }
 }
 
 void TDumpReader::Learn(const char* line, const char* e, const char* address, int address_length,
@@ -576,10 +587,10 @@ void TDumpReader::Learn(const char* line, const char* e, const char* address, in
   for (int i = 0; i < address_length; ++i) digit(t.AddressFrom + i);
   for (size_t i = 0; i < high_.size(); ++i) {
     digit(high_[i]);
-    digit(low_[i]);
+    digit(high_[i] + 1);
+    t.Pairs[i] = high_[i];
   }
-  t.High = high_;
-  t.Low = low_;
+  t.Bytes = high_.size();
   t.Valid = true;
 }
 

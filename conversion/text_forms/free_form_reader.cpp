@@ -70,7 +70,7 @@ const char* ReadDigits(TTextReader& reader, const char* p, int stop, TPendingDig
           p += 2 * got;
           data += 2 * got;
           codec_misses = got < 16 ? codec_misses + 1 : 0;
-          if (p == chunk_end) break;
+          if (chunk_end - p < 2) break;  // the run goes on in the next chunk: still the codec's
         }
         line_start = false;
         // Pairs, each with one separator after it or none.
@@ -259,14 +259,17 @@ const char* FindPostgresBytea(const char* p, const char* end) {
 }
 
 const char* FindDecodeCall(const char* p, const char* end) {
-  for (; end - p >= 8; ++p) {
-    if (Lower(*p) != 'd' || !StartsWithNoCase(p, end, "decode")) continue;
-    const char* q = p + 6;
-    while (q < end && IsSpace(*q)) ++q;
-    if (q == end || *q != '(') continue;
-    ++q;
-    while (q < end && IsSpace(*q)) ++q;
-    if (q < end && *q == '\'') return p;
+  // Each '(' that follows "decode" and opens on a quote.
+  const char* const begin = p;
+  for (const char* q = p; end - q >= 2; ++q) {
+    q = static_cast<const char*>(std::memchr(q, '(', static_cast<size_t>(end - q)));
+    if (q == nullptr) return end;
+    const char* name = q;
+    while (name > begin && IsSpace(name[-1])) --name;
+    if (name - begin < 6 || !StartsWithNoCase(name - 6, name, "decode")) continue;
+    const char* arg = q + 1;
+    while (arg < end && IsSpace(*arg)) ++arg;
+    if (arg < end && *arg == '\'') return name - 6;
   }
   return end;
 }
@@ -370,24 +373,25 @@ void ReadHexList(TTextReader& reader, const char* p, bool c_array) {
 void ReadSqlServerBinary(TTextReader& reader, const char* item) {
   const char* const end = reader.End();
   const char* p = item + 2;
-  // The literal is one unbroken run: white space ends it.
-  TPendingDigit pending;
-  const char* digits_end = SkipDigits(p, end);
+  // The literal is one unbroken run of digits: the codec finds where it ends.
   uint8_t* out = reader.Out();
   int64_t data = 0;
-  while (p + 1 < digits_end) {
-    const auto pairs =
-        static_cast<int32_t>(std::min<int64_t>((digits_end - p) / 2, int64_t{1} << 24));
+  while (end - p >= 2) {
+    const int64_t chunk = std::min<int64_t>((std::min(end, reader.CheckAt()) - p) / 2, 1 << 24);
+    const auto pairs = static_cast<int32_t>(std::max<int64_t>(chunk, 1));
     const int32_t got = HexTextToBytes(p, out, pairs);
     out += got;
     p += 2 * got;
     data += 2 * got;
-    if (!reader.Tick(p)) break;
+    if (!reader.Tick(p) || got < pairs) break;
   }
   reader.SetOut(out);
   reader.AddData(data);
-  if (p < digits_end) reader.Unplaced(THexTextIssueKind::LoneDigit, p, digits_end);
-  RestIsRemoved(reader, digits_end, FindHexItem);
+  if (p < end && IsHex(*p)) {
+    reader.Unplaced(THexTextIssueKind::LoneDigit, p, p + 1);
+    ++p;
+  }
+  RestIsRemoved(reader, p, FindHexItem);
 }
 
 void ReadEscapedHex(TTextReader& reader, const char* p) {

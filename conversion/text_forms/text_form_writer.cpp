@@ -55,9 +55,8 @@ constexpr TByteTable<N> MakeTable(const char* before, const char* digits, const 
 
 constexpr const char* kUpper = "0123456789ABCDEF";
 constexpr const char* kLower = "0123456789abcdef";
-constexpr TByteTable<2> kLowerPairs = MakeTable<2>("", kLower, "");
-constexpr TByteTable<3> kSpacedPairs = MakeTable<3>("", kUpper, " ");
-constexpr TByteTable<6> kListItems = MakeTable<6>("0x", kLower, ", ");
+constexpr TByteTable<4> kSpacedPairs = MakeTable<4>("", kUpper, "  ");
+constexpr TByteTable<8> kListItems = MakeTable<8>("0x", kLower, ",   ");
 constexpr TByteTable<4> kEscapes = MakeTable<4>("\\x", kLower, "");
 
 // Bytes a block of the body starts on: a whole number of lines (or of base64
@@ -166,6 +165,23 @@ char* PutUpperHex(const uint8_t* bytes, int64_t n, char* out) {
   return out;
 }
 
+// Lower case from the codec's upper case: every digit and letter it writes
+// has bit 5 clear only for 'A'..'F', which setting it turns into 'a'..'f'.
+char* PutLowerHex(const uint8_t* bytes, int64_t n, char* out) {
+  char* const start = out;
+  out = PutUpperHex(bytes, n, out);
+  constexpr uint64_t kCase = 0x2020202020202020u;
+  char* p = start;
+  for (; out - p >= 8; p += 8) {
+    uint64_t w;
+    std::memcpy(&w, p, 8);
+    w |= kCase;
+    std::memcpy(p, &w, 8);
+  }
+  for (; p < out; ++p) *p = static_cast<char>(*p | 0x20);
+  return out;
+}
+
 // Writes the body for bytes [first, first + n) of `count`, `first` being a
 // multiple of BlockUnit(form). Returns the end of what was written.
 char* PutBody(TTextForm form, const uint8_t* bytes, int64_t first, int64_t n, int64_t count,
@@ -177,15 +193,20 @@ char* PutBody(TTextForm form, const uint8_t* bytes, int64_t first, int64_t n, in
       return PutUpperHex(bytes, n, out);
     case TTextForm::HexLower:
     case TTextForm::PostgresBytea:
-      for (int64_t i = 0; i < n; ++i) out = PutItem(out, kLowerPairs, bytes[i]);
-      return out;
+      return PutLowerHex(bytes, n, out);
     case TTextForm::HexPairs16:
     case TTextForm::HexPairs32: {
       const int64_t per_line = BlockUnit(form);
       for (int64_t line = 0; line < n; line += per_line) {
         const int64_t k = std::min(per_line, n - line);
-        for (int64_t i = 0; i < k; ++i) out = PutItem(out, kSpacedPairs, bytes[line + i]);
-        out[-1] = '\n';  // in place of the last pair's blank
+        // Four characters a pair, the fourth overwritten by the next pair.
+        for (int64_t i = 0; i + 1 < k; ++i) {
+          std::memcpy(out, kSpacedPairs[bytes[line + i]].data(), 4);
+          out += 3;
+        }
+        std::memcpy(out, kSpacedPairs[bytes[line + k - 1]].data(), 2);
+        out += 2;
+        *out++ = '\n';
       }
       return out;
     }
@@ -195,7 +216,13 @@ char* PutBody(TTextForm form, const uint8_t* bytes, int64_t first, int64_t n, in
         const int64_t k = std::min<int64_t>(kListPerLine, n - line);
         *out++ = ' ';
         *out++ = ' ';
-        for (int64_t i = 0; i < k; ++i) out = PutItem(out, kListItems, bytes[line + i]);
+        // Eight characters an item, the last two overwritten by the next one.
+        for (int64_t i = 0; i + 1 < k; ++i) {
+          std::memcpy(out, kListItems[bytes[line + i]].data(), 8);
+          out += 6;
+        }
+        std::memcpy(out, kListItems[bytes[line + k - 1]].data(), 6);
+        out += 6;
         // The last item drops its blank, and the list's last item its comma too.
         if (first + line + k == count) {
           out -= 2;
