@@ -164,6 +164,7 @@ bool CompareAddresses(const std::vector<TLineShape>& lines, int radix, int group
 }
 
 constexpr int kSampleLines = 32;
+constexpr int64_t kLongestDumpLine = 1024;
 constexpr int64_t kSampleBytes = 64 * 1024;
 
 }  // namespace
@@ -174,8 +175,9 @@ TDumpLayout DetectDump(const char* from, const char* end) {
   const char* sample_end = std::min(end, from + kSampleBytes);
   int skipped = 0;  // lines before the dump (a command line, a title)
   while (p < sample_end && static_cast<int>(lines.size()) < kSampleLines) {
-    const char* e = LineEnd(p, end);
-    if (e > sample_end && e != end) break;  // only whole lines
+    // No dump writes lines of a kilobyte: a longer one ends the sample.
+    const char* e = LineEnd(p, std::min(end, p + kLongestDumpLine));
+    if (e - p == kLongestDumpLine) break;
     TLineShape shape = ShapeOf(p, e);
     p = e < end ? e + 1 : end;
     if (shape.Kind == TLineShape::Blank) continue;

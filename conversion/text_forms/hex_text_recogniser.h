@@ -98,6 +98,42 @@ struct TRecogniseOptions {
 
 // Recognises the form of `text` and reads it. Keeps no state between calls,
 // so any number of threads may call it at once.
+//
+// How a form is chosen, from the first 64 KB after leading white space:
+// "data:" starts a data URI; lines with addresses that agree with the bytes
+// they hold are a dump; otherwise the first mark decides (0x items, \x
+// escapes, X'…', '\x…', decode('…'); a '{' after "[…]" or before the first
+// item makes a C array); a text without marks is base64 or plain hex by its
+// characters. The rules for what is doubtful:
+// - Plain hex: digits pair up in order across blanks, line breaks and , : ; -
+//   (as xxd -r -p reads them); an odd last digit is left out (LoneDigit); a
+//   '*' alone on a line (od without addresses) is RepeatUnknown and the text
+//   Lossy; anything else is a StrayCharacter run, skipped. A text of hex
+//   digits alone is hex even when it is valid base64 ("DEADBEEF", "AAAA").
+// - Base64: more than one symbol in eight a letter outside hex, '+' or '/',
+//   no blanks inside lines; or '=' padding at the end ("AA=="). Base64 of
+//   fewer than about a dozen bytes may be hex digits alone, and is then hex.
+// - Lists and C arrays: an item of more than two digits gives its digits'
+//   bytes in written order (0x12345 gives 01 23 45); one long 0x item alone
+//   in the text is SQL Server's literal. In a C array, comments and the text
+//   outside the braces are removed, decimal and octal values read as C reads
+//   them, values over 255 skipped (ValueTooLarge), NAME_len checked
+//   (LengthMismatch; Lossy when it states more), a second array not read.
+// - Escapes: \x takes one or two digits; quotes, white space and a b'…'
+//   prefix are removed.
+// - SQL: the first literal is read and the statement around it removed; a
+//   second literal is reported (OtherData), not read. decode()'s second
+//   argument chooses hex or base64.
+// - Dumps: the text columns are removed; a '*' repeat is written out up to
+//   the next address; addresses that skip bytes give AddressGap (the missing
+//   bytes are not made up) and a repeat that no address ends RepeatUnknown,
+//   both Lossy; a cut last line gives the bytes it shows; lines before the
+//   dump (a command line) are strays, and a second dump after the first
+//   one's end address is not read. The 16-bit words of od -x and hexdump are
+//   little-endian and swapped back (Swapped), the end address dropping the
+//   last word's padding; od -An -x has no addresses and is recognised only by
+//   a JPEG's swapped start ("d8ff"), keeping a padding byte after an odd
+//   length. xxd -e's groups are read as written.
 TRecognition RecogniseHexText(std::string_view text, const TRecogniseOptions& options = {});
 
 // The strict run of upper-case pairs for `bytes`, as the text box holds it.

@@ -63,24 +63,20 @@ bool StartsWithNoCase(const char* p, const char* end, std::string_view word) {
 }
 
 int64_t CountCharacters(const char* from, const char* to) {
-  // Eight bytes at a time: a continuation byte has its top bit set and the
-  // next one clear.
-  int64_t continuations = 0;
+  // Blocks of 255 rows of 16 bytes counted in byte-sized sums, which the
+  // compiler turns into vector adds; the sums cannot pass 255 in a block.
+  constexpr int kRows = 255, kWidth = 16;
+  int64_t n = 0;
   const char* p = from;
-  auto marks = [](const char* q) {
-    uint64_t w;
-    std::memcpy(&w, q, 8);
-    return (w & ~(w << 1) & 0x8080808080808080u) >> 7;  // one at each such byte's lowest bit
-  };
-  for (; to - p >= 32; p += 32) {
-    const uint64_t sum = marks(p) + marks(p + 8) + marks(p + 16) + marks(p + 24);
-    continuations += static_cast<int64_t>((sum * 0x0101010101010101u) >> 56);  // bytes summed
+  for (; to - p >= kRows * kWidth; p += kRows * kWidth) {
+    uint8_t sums[kWidth] = {};
+    for (int row = 0; row < kRows; ++row) {
+      for (int j = 0; j < kWidth; ++j) sums[j] += !IsContinuation(p[row * kWidth + j]);
+    }
+    for (const uint8_t sum : sums) n += sum;
   }
-  for (; to - p >= 8; p += 8) {
-    continuations += static_cast<int64_t>((marks(p) * 0x0101010101010101u) >> 56);
-  }
-  for (; p < to; ++p) continuations += IsContinuation(*p);
-  return (to - from) - continuations;
+  for (; p < to; ++p) n += !IsContinuation(*p);
+  return n;
 }
 
 void LocatePlaces(std::string_view text, THexTextPlace* const* places, size_t count) {
@@ -163,8 +159,11 @@ void TTextReader::Unplaced(THexTextIssueKind kind, const char* from, const char*
 }
 
 bool TTextReader::Report(const char* p) {
+  if (p >= end_) {
+    if (end_reported_) return !cancelled_;  // the end is reported once
+    end_reported_ = true;
+  }
   check_at_ = p + std::min<int64_t>(kCheckEvery, end_ - p);
-  if (check_at_ == p) check_at_ = end_ + 1;  // at the end: no more checks
   if (options_.Progress && !options_.Progress(p - begin_, end_ - begin_)) cancelled_ = true;
   return !cancelled_;
 }

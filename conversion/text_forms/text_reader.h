@@ -117,6 +117,7 @@ class TTextReader {
   const char* check_at_;
   bool cancelled_ = false;
   bool too_large_ = false;
+  bool end_reported_ = false;
 };
 
 // The character starting at `p`: U+FFFD for a byte that starts no valid
