@@ -37,7 +37,7 @@ TARGETS=(
   "fuzz_png|png|png|65536|20000"
   "fuzz_extension||extension|1024|100000"
   "fuzz_memo_edit||memo_edit|8192|100000"
-  "fuzz_text_forms||text_forms|65536|RUNS_TBD"
+  "fuzz_text_forms||text_forms|65536|15000"
 )
 
 # Seeds of our own (fuzz/seeds/<name>), by target.

@@ -14,19 +14,21 @@ inline uint8_t ValueOf(char c) {
   return kBase64Values[static_cast<uint8_t>(c)];
 }
 
-// The 12 bits of each two symbols (the first at the low index), or kNotSymbols.
+// The 12 bits of each two ASCII symbols (the first in the low 7 bits of the
+// index), or kNotSymbols.
 constexpr uint16_t kNotSymbols = 0x8000;
-constexpr std::array<uint16_t, 65536> kSymbolPairs = [] {
-  std::array<uint16_t, 65536> pairs{};
-  for (int i = 0; i < 65536; ++i) {
-    const uint8_t a = kBase64Values[i & 0xFF], b = kBase64Values[i >> 8];
+constexpr std::array<uint16_t, 16384> kSymbolPairs = [] {
+  std::array<uint16_t, 16384> pairs{};
+  for (int i = 0; i < 16384; ++i) {
+    const uint8_t a = kBase64Values[i & 0x7F], b = kBase64Values[i >> 7];
     pairs[i] = (a | b) < 64 ? static_cast<uint16_t>(a << 6 | b) : kNotSymbols;
   }
   return pairs;
 }();
 
 inline uint64_t SymbolPair(const char* p) {
-  return kSymbolPairs[static_cast<uint8_t>(p[0]) | static_cast<uint8_t>(p[1]) << 8];
+  const unsigned a = static_cast<uint8_t>(p[0]), b = static_cast<uint8_t>(p[1]);
+  return ((a | b) & 0x80) != 0 ? kNotSymbols : kSymbolPairs[a | b << 7];
 }
 
 }  // namespace

@@ -28,19 +28,20 @@ inline uint8_t HexValue(char c) {
 inline bool IsHex(char c) {
   return HexValue(c) != kNotHex;
 }
-// The byte of each two characters (the first at the low index), or kNotPair:
-// one look-up a pair where the runs are short.
+// The byte of each two ASCII characters (the first in the low 7 bits of the
+// index), or kNotPair: one look-up a pair where the runs are short.
 inline constexpr uint16_t kNotPair = 0x100;
-inline constexpr std::array<uint16_t, 65536> kPairValue = [] {
-  std::array<uint16_t, 65536> values{};
-  for (int i = 0; i < 65536; ++i) {
-    const uint8_t hi = kHexValue[i & 0xFF], lo = kHexValue[i >> 8];
+inline constexpr std::array<uint16_t, 16384> kPairValue = [] {
+  std::array<uint16_t, 16384> values{};
+  for (int i = 0; i < 16384; ++i) {
+    const uint8_t hi = kHexValue[i & 0x7F], lo = kHexValue[i >> 7];
     values[i] = (hi | lo) < 16 ? static_cast<uint16_t>(hi << 4 | lo) : kNotPair;
   }
   return values;
 }();
 inline uint16_t PairValue(const char* p) {
-  return kPairValue[static_cast<uint8_t>(p[0]) | static_cast<uint8_t>(p[1]) << 8];
+  const unsigned a = static_cast<uint8_t>(p[0]), b = static_cast<uint8_t>(p[1]);
+  return ((a | b) & 0x80) != 0 ? kNotPair : kPairValue[a | b << 7];
 }
 inline bool IsBlank(char c) {
   return c == ' ' || c == '\t';
