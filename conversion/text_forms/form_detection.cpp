@@ -120,6 +120,10 @@ TDetectedForm DetectForm(const char* begin, const char* end) {
     const void* bracket = std::memchr(p, '[', static_cast<size_t>(brace - p));
     if (brace < item || bracket != nullptr) return Found(THexTextForm::CArray, p);
   }
+  // A JPEG's own start settles it: FF D8 in hex, "/9j/" in base64.
+  if (first == sample_end && StartsWithNoCase(p, end, "/9j/"))
+    return Found(THexTextForm::Base64, p);
+  if (first == sample_end && StartsWithNoCase(p, end, "ffd8")) return Found(THexTextForm::Hex, p);
   if (first == sample_end) {
     // "0x" alone: SQL Server's empty binary.
     if (end - p >= 2 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) {

@@ -111,8 +111,9 @@ struct TRecogniseOptions {
 //   Lossy; anything else is a StrayCharacter run, skipped. A text of hex
 //   digits alone is hex even when it is valid base64 ("DEADBEEF", "AAAA").
 // - Base64: more than one symbol in eight a letter outside hex, '+' or '/',
-//   no blanks inside lines; or '=' padding at the end ("AA=="). Base64 of
-//   fewer than about a dozen bytes may be hex digits alone, and is then hex.
+//   no blanks inside lines; or '=' padding at the end ("AA=="); or a JPEG's
+//   "/9j/" first, as "FFD8" first makes hex. Base64 made mostly of hex
+//   letters (a few bytes, or runs of zero bytes: "AAAA") is read as hex.
 // - Lists and C arrays: an item of more than two digits gives its digits'
 //   bytes in written order (0x12345 gives 01 23 45); one long 0x item alone
 //   in the text is SQL Server's literal. In a C array, comments and the text
