@@ -35,6 +35,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/interrupt_paths.h"
 #include "base/platform.h"
 
 namespace qv {
@@ -494,14 +495,10 @@ bool RemoveFile(const std::string& path) {
 
 namespace {
 
-// Paths the console handler deletes, swapped in and out atomically as on Linux.
-constexpr int kInterruptSlots = 8;
-std::atomic<wchar_t*> g_delete_on_interrupt[kInterruptSlots];
+constinit TInterruptPaths<wchar_t> g_delete_on_interrupt;
 
 BOOL WINAPI OnInterrupt(DWORD) {
-  for (auto& slot : g_delete_on_interrupt) {
-    if (const wchar_t* path = slot.load()) DeleteFileW(path);
-  }
+  g_delete_on_interrupt.DeleteAll([](const wchar_t* path) { DeleteFileW(path); });
   // Not handled: the next handler, finally the system's, ends the process.
   return FALSE;
 }
@@ -515,25 +512,11 @@ void InstallInterruptHandler() {
 
 void DeleteOnInterrupt(const std::string& path) {
   InstallInterruptHandler();
-  const std::wstring wide = Wide(path);
-  wchar_t* copy = _wcsdup(wide.c_str());
-  if (copy == nullptr) return;
-  for (auto& slot : g_delete_on_interrupt) {
-    wchar_t* expected = nullptr;
-    if (slot.compare_exchange_strong(expected, copy)) return;
-  }
-  std::free(copy);
+  g_delete_on_interrupt.Add(Wide(path));
 }
 
 void KeepOnInterrupt(const std::string& path) {
-  const std::wstring wide = Wide(path);
-  for (auto& slot : g_delete_on_interrupt) {
-    wchar_t* held = slot.load();
-    if (held != nullptr && wide == held && slot.compare_exchange_strong(held, nullptr)) {
-      std::free(held);
-      return;
-    }
-  }
+  g_delete_on_interrupt.Remove(Wide(path));
 }
 
 // Large pages need a privilege ordinary users lack, and fresh allocations
