@@ -343,16 +343,8 @@ void TDumpReader::Read(const char* p) {
   out_ = reader_.Out();
   while (p < end && !stop_) {
     if (!reader_.Tick(p)) break;
-    // A line of the learnt length ends where the template says.
-    const char* e = nullptr;
-    if (template_.Valid && end - p >= template_.Length &&
-        (p + template_.Length == end || p[template_.Length] == '\n')) {
-      e = p + template_.Length;
-      if (!ReadByTemplate(p)) ReadLine(p, e);
-    } else {
-      e = LineEnd(p, end);
-      ReadLine(p, e);
-    }
+    const char* e = LineEnd(p, end);
+    if (!(template_.Valid && e - p == template_.Length && ReadByTemplate(p))) ReadLine(p, e);
     p = e < end ? e + 1 : end;
   }
   if (repeat_at_ != nullptr && !stop_) {

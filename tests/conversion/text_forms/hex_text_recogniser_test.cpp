@@ -167,6 +167,14 @@ const TCase kCases[] = {
      F::HexdumpCanonical,
      "0102030405060708090A0B0C0D0E0F100102030405060708090A0B0C0D0E0F10"
      "0102030405060708090A0B0C0D0E0F10FF"},
+    // The last line and the end address together are as long as a full line.
+    {"od_last_line_and_end_as_long_as_a_line",
+     "0000000 00 01 02 03 04 05 06 07 08 09 0a 0b 0c 0d 0e 0f\n"
+     "0000020 10 11 12 13 14 15 16 17 18 19 1a 1b 1c 1d 1e 1f\n"
+     "0000040 20 21 22 23 24 25 26 27 28 29 2a 2b 2c\n0000055\n",
+     F::OdBytes,
+     "000102030405060708090A0B0C0D0E0F101112131415161718191A1B1C1D1E1F"
+     "202122232425262728292A2B2C"},
     {"od_words_of_an_odd_length",
      "0000000 6261 0063\n0000003\n",
      F::WordDump,
