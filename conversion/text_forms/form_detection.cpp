@@ -139,13 +139,13 @@ TDetectedForm DetectForm(const char* begin, const char* end) {
     // PostgreSQL's bytea is one \x and a run of digits ('\x' alone when empty);
     // escapes put a \x before every byte.
     if (escape == sample_end || FindEscape(escape + 2, sample_end) == sample_end ||
-        DigitsAfterMark(escape, end) > 2) {
+        DigitsAfterMark(escape, sample_end) > 2) {
       return Found(THexTextForm::PostgresBytea, std::min(bytea, escape));
     }
     return Found(THexTextForm::EscapedHex, p);
   }
   // 0x: one literal with a long run is SQL Server's; several items, a list.
-  if (DigitsAfterMark(item, end) > 2 && FindHexItem(item + 2, sample_end) == sample_end) {
+  if (DigitsAfterMark(item, sample_end) > 2 && FindHexItem(item + 2, sample_end) == sample_end) {
     return Found(THexTextForm::SqlServerBinary, item);
   }
   return Found(THexTextForm::HexList, p);

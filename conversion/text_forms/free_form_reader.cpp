@@ -55,24 +55,25 @@ const char* ReadDigits(TTextReader& reader, const char* p, int stop, TPendingDig
   uint8_t* out = reader.Out();
   int64_t data = 0;
   // Long runs (a line of xxd -p, the strict run) go to the codec from the
-  // start of a line; where it keeps finding short ones (pairs between
-  // blanks), it is no longer asked.
-  bool line_start = true;
+  // start of a line, and on into the next chunk while it reads to a chunk's
+  // end; where it keeps finding short ones (pairs between blanks), it is no
+  // longer asked.
+  bool codec_turn = true;
   int codec_misses = 0;
   while (p < end) {
     const char* chunk_end = std::min(end, reader.CheckAt());
     while (p < chunk_end) {
       if (!pending.Half) {
-        if (line_start && codec_misses < 8 && chunk_end - p >= 64) {
+        if (codec_turn && codec_misses < 8 && chunk_end - p >= 64) {
           const auto pairs = static_cast<int32_t>(std::min<int64_t>((chunk_end - p) / 2, 1 << 24));
           const int32_t got = HexTextToBytes(p, out, pairs);
           out += got;
           p += 2 * got;
           data += 2 * got;
           codec_misses = got < 16 ? codec_misses + 1 : 0;
-          if (chunk_end - p < 2) break;  // the run goes on in the next chunk: still the codec's
+          if (got == pairs) continue;
+          codec_turn = false;  // the run ended here
         }
-        line_start = false;
         // Pairs, each with one separator after it or none.
         const uint8_t* run = out;
         while (chunk_end - p >= 3) {
@@ -101,7 +102,7 @@ const char* ReadDigits(TTextReader& reader, const char* p, int stop, TPendingDig
         continue;
       }
       if (IsSeparator<kPunctuation>(c)) {
-        line_start = c == '\n';
+        codec_turn = c == '\n';
         ++p;
         continue;
       }
