@@ -37,6 +37,7 @@ TARGETS=(
   "fuzz_png|png|png|65536|20000"
   "fuzz_extension||extension|1024|100000"
   "fuzz_memo_edit||memo_edit|8192|100000"
+  "fuzz_text_forms||text_forms|65536|15000"
 )
 
 # Seeds of our own (fuzz/seeds/<name>), by target.
@@ -46,6 +47,7 @@ seeds_of() {
     fuzz_hex_codec) echo fuzz/seeds/hex_codec ;;
     fuzz_extension) echo fuzz/seeds/extension ;;
     fuzz_memo_edit) echo fuzz/seeds/memo_edit ;;
+    fuzz_text_forms) echo fuzz/seeds/text_forms ;;
   esac
 }
 

@@ -14,6 +14,7 @@ PACKAGES=(
   weston qt6-wayland
   fonts-dejavu-core fonts-wqy-microhei
   librsvg2-bin desktop-file-utils appstream dpkg-dev file man-db
+  xxd bsdextrautils sqlite3 python3
 )
 
 # `install-deps.sh perf`: also what `make perf-report` plots with.
