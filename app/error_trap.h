@@ -15,6 +15,8 @@ void ReportUnhandledError(std::exception_ptr error) noexcept;
 // where a modal box must not open.
 void ReportUnhandledErrorLater(std::exception_ptr error) noexcept;
 
+// Menu entries and shortcuts: AddTrappedAction / ConnectTrapped
+// (app/support/trapped_action.h), with ReportUnhandledError as their report.
 template <class F>
 void Trapped(F&& fn) noexcept {
   try {

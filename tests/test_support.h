@@ -5,6 +5,10 @@
 #pragma once
 
 #include <unistd.h>
+#ifndef _WIN32
+#include <sys/resource.h>
+#include <sys/wait.h>
+#endif
 
 #include <chrono>
 #include <condition_variable>
@@ -114,6 +118,32 @@ class Watchdog {
   bool dismissed_ = false;
   std::thread thread_;
 };
+
+// Runs `body` in a child process whose address space may grow by `room` bytes
+// beyond what is mapped now; the child's exit code, or -1 when it did not exit.
+#ifndef _WIN32
+template <class Body>
+int InChildWithAddressSpace(uint64_t room, Body body) {
+  std::fflush(nullptr);
+  const pid_t child = fork();
+  if (child == 0) {
+    rlimit limit{};
+    getrlimit(RLIMIT_AS, &limit);
+    uint64_t mapped = 0;
+    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+      unsigned long long pages = 0;
+      if (std::fscanf(statm, "%llu", &pages) == 1) mapped = pages * sysconf(_SC_PAGESIZE);
+      std::fclose(statm);
+    }
+    limit.rlim_cur = static_cast<rlim_t>(mapped + room);
+    if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(90);
+    _exit(body());
+  }
+  int status = 0;
+  if (child < 0 || waitpid(child, &status, 0) != child) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+#endif
 
 // A picture of about 10 MB, made once per process: noise compresses badly, so
 // cjpeg at quality 100 of 2400 x 2048 noise gives roughly that. Empty when

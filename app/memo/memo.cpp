@@ -21,6 +21,8 @@
 #include "app/memo/memo_accessible.h"
 #include "app/memo/scroll_bar_style.h"
 #include "app/support/perf_trace.h"
+#include "app/support/trapped_action.h"
+#include "base/exceptions.h"
 
 namespace qv {
 
@@ -337,8 +339,8 @@ void TMemo::Paste() {
 QMenu* TMemo::CreateContextMenu() {
   auto* menu = new QMenu(this);
   const bool has_selection = doc_.HasSelection();
-  auto add = [&](const QString& text, const char* name, bool enabled, auto slot) {
-    QAction* a = menu->addAction(text, this, slot);
+  auto add = [&](const QString& text, const char* name, bool enabled, std::function<void()> run) {
+    QAction* a = AddTrappedAction(menu, text, std::move(run), ErrorReport());
     a->setObjectName(QString::fromLatin1(name));
     a->setEnabled(enabled);
   };
@@ -364,17 +366,35 @@ void TMemo::contextMenuEvent(QContextMenuEvent* e) {
 
 // ---- events ----
 
+void TMemo::ReportError(std::exception_ptr error) {
+  // A huge paste or cut may run out of memory in the standard library or in
+  // Qt's strings: the user sees the same "Out of memory" as from the box's own checks.
+  try {
+    std::rethrow_exception(error);
+  } catch (const std::bad_alloc&) {
+    error = std::make_exception_ptr(EOutOfMemory(kOutOfMemoryText));
+  } catch (...) {
+  }
+  if (OnError) {
+    OnError(error);
+  } else {
+    QApplication::beep();
+  }
+}
+
+TErrorReport TMemo::ErrorReport() {
+  return [box = QPointer<TMemo>(this)](std::exception_ptr error) {
+    if (box) box->ReportError(error);
+  };
+}
+
 // Every way Qt calls into the box passes here: an error is reported, the edit that
 // raised it has changed nothing, and the event counts as handled.
 bool TMemo::Trap(const std::function<bool()>& handle) {
   try {
     return handle();
   } catch (...) {
-    if (OnError) {
-      OnError(std::current_exception());
-    } else {
-      QApplication::beep();
-    }
+    ReportError(std::current_exception());
     return true;
   }
 }

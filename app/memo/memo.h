@@ -16,6 +16,7 @@
 #include <string>
 
 #include "app/memo/memo_document.h"
+#include "app/support/trapped_action.h"
 #include "conversion/threads/ui_thread_check.h"
 
 class QMenu;
@@ -84,8 +85,14 @@ class TMemo : public QAbstractScrollArea {
   // Receives every error raised while the box handles an event (chiefly "Out of
   // memory" on a huge paste), which must not unwind through Qt. Without one the box beeps.
   std::function<void(std::exception_ptr)> OnError;
+  // Hands an error to OnError (or beeps); ErrorReport() does so for as long as
+  // the box exists: for the box's menu entries, and any added to them later
+  // (AddTrappedAction), which run inside the same trap as its keys.
+  void ReportError(std::exception_ptr error);
+  TErrorReport ErrorReport();
 
-  // The edit context menu, with its items enabled as they apply; the caller owns it.
+  // The edit context menu, with its items enabled as they apply, each run inside
+  // the box's error trap; the caller owns it.
   QMenu* CreateContextMenu();
 
   // The document, for tests, accessibility and input methods.

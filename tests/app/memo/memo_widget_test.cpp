@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "app/memo/memo.h"
+#include "base/exceptions.h"
 #include "tests/test_support.h"
 
 namespace qv {
@@ -375,6 +376,54 @@ TEST_F(MemoWidget, ContextMenuItemsAreEnabledAsTheyApply) {
   menu.reset(memo_->CreateContextMenu());
   menu->findChild<QAction*>(QStringLiteral("paste"))->trigger();
   EXPECT_EQ(memo_->Text(), "x");
+}
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define QUORVANE_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define QUORVANE_SANITIZED 1
+#endif
+#endif
+
+// A paste chosen from the menu that runs out of memory, in a child process
+// whose address space cannot hold the pasted text: the error reaches OnError as
+// "Out of memory" (as from the keys), the text is unchanged, and the box goes on.
+TEST_F(MemoWidget, AFailingPasteFromTheMenuIsReportedAndChangesNothing) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "limits the address space of a child process (fork, setrlimit)";
+#elif defined(QUORVANE_SANITIZED)
+  GTEST_SKIP() << "the sanitizers' allocators cannot live under an address-space limit";
+#else
+  memo_->SetText("kept");
+  memo_->SetSelection(4, 4);
+  // 100 million characters: their UTF-8 copy alone is past the child's room.
+  QApplication::clipboard()->setText(QString(100'000'000, QChar(u'A')));
+  std::unique_ptr<QMenu> menu(memo_->CreateContextMenu());
+  QAction* paste = menu->findChild<QAction*>(QStringLiteral("paste"));
+  ASSERT_NE(paste, nullptr);
+  ASSERT_TRUE(paste->isEnabled());
+  const int code = testing_support::InChildWithAddressSpace(uint64_t{64} << 20, [&] {
+    std::exception_ptr reported;
+    memo_->OnError = [&](std::exception_ptr error) { reported = error; };
+    paste->trigger();
+    if (!reported) return 10;
+    try {
+      std::rethrow_exception(reported);
+    } catch (const EOutOfMemory& e) {
+      if (e.Message() != "Out of memory") return 11;
+    } catch (...) {
+      return 12;
+    }
+    if (memo_->Text() != "kept") return 13;
+    QApplication::clipboard()->setText(QStringLiteral("!"));
+    std::unique_ptr<QMenu> again(memo_->CreateContextMenu());
+    again->findChild<QAction*>(QStringLiteral("paste"))->trigger();
+    return memo_->Text() == "kept!" ? 0 : 14;
+  });
+  EXPECT_EQ(code, 0) << "10: nothing reported, 11/12: another error, 13: text changed, "
+                        "14: a later paste failed";
+#endif
 }
 
 int CountColour(const QImage& image, QColor colour) {

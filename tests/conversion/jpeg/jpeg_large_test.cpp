@@ -77,37 +77,13 @@ TEST(LargePictures, PhotoSizesDecodeWithinTheBudget) {
   }
 }
 
-// Runs `body` in a child process whose address space may grow by `room` bytes
-// beyond what is mapped now; the child's exit code, or -1 when it did not exit.
-template <class Body>
-int InChildWithAddressSpace(uint64_t room, Body body) {
-  std::fflush(nullptr);
-  const pid_t child = fork();
-  if (child == 0) {
-    rlimit limit{};
-    getrlimit(RLIMIT_AS, &limit);
-    uint64_t mapped = 0;
-    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
-      unsigned long long pages = 0;
-      if (std::fscanf(statm, "%llu", &pages) == 1) mapped = pages * sysconf(_SC_PAGESIZE);
-      std::fclose(statm);
-    }
-    limit.rlim_cur = static_cast<rlim_t>(mapped + room);
-    if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(90);
-    _exit(body());
-  }
-  int status = 0;
-  if (child < 0 || waitpid(child, &status, 0) != child) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 TEST(LargePictures, AnAddressSpaceLimitShrinksTheBudgetAndAPictureOverItFailsCleanly) {
   const std::string bytes = TwoColourJpeg(12000, 8000, "-quality 90");
   ASSERT_FALSE(bytes.empty());
   EXPECT_GE(PictureBudget(), PictureBytes(12000, 8000, 24));
   // 512 MiB left: a budget of 128 MiB, under the picture's 288 MB.
   constexpr uint64_t kRoom = uint64_t{512} << 20;
-  const int code = InChildWithAddressSpace(kRoom, [&] {
+  const int code = testing_support::InChildWithAddressSpace(kRoom, [&] {
     const uint64_t limit = ProcessMemoryLimit();
     if (limit > kRoom || limit < kRoom - (uint64_t{64} << 20)) return 10;
     if (PictureBudget() != PictureBudgetFor(limit)) return 11;
