@@ -23,24 +23,53 @@ void TMemoDocument::ResetState() {
   goal_x_ = -1;
 }
 
+void TMemoDocument::NoteChange(int64_t pos, int64_t removed, std::string_view inserted) {
+  change_.pos = pos;
+  change_.removed = text_->Mid(pos, std::min(removed, TMemoChange::kNoteBytes));
+  change_.inserted.assign(
+      inserted.substr(0, static_cast<size_t>(std::min<int64_t>(
+                             static_cast<int64_t>(inserted.size()), TMemoChange::kNoteBytes))));
+}
+
 void TMemoDocument::SetText(std::string text) {
+  NoteChange(0, text_->Length(), text);
   text_->Assign(std::move(text));
   ResetState();
   layout_.Rewrap(*text_);
 }
 
 void TMemoDocument::TakeContent(TMemoContent& content, bool rewrap) {
+  // Wrapped anew before anything changes: a failure leaves the document as it was.
   const TMemoAdvances* advances = layout_.Advances();
   const int32_t width = layout_.Width();
-  const bool same_wrap = !rewrap && content.layout.Width() == width;
+  content.layout.SetAdvances(advances);
+  if (rewrap || content.layout.Width() != width) {
+    content.layout.SetWidth(width);
+    content.layout.Rewrap(*content.text);
+  }
+  // The replaced text becomes one undoable step, when the history has room for
+  // it: its buffer moves into the history, so keeping it costs no copy (unless
+  // edits had split it), only the memory it already held.
+  const int64_t incoming = std::min(content.text->Length(), TMemoChange::kNoteBytes);
+  NoteChange(0, text_->Length(), content.text->Mid(0, incoming));
+  std::string previous;
+  const bool keep = text_->Length() <= undo_.ByteLimit();
+  if (keep) previous = text_->Take();
+  TMemoEdit step{0, std::move(previous), content.text->Length(), caret_, anchor_};
   std::swap(text_, content.text);
   std::swap(layout_, content.layout);
-  layout_.SetAdvances(advances);
   content.layout.SetAdvances(nullptr);
-  ResetState();
-  if (!same_wrap) {
-    layout_.SetWidth(width);
-    layout_.Rewrap(*text_);
+  caret_ = anchor_ = 0;
+  caret_at_line_end_ = false;
+  goal_x_ = -1;
+  if (!keep) {
+    undo_.Clear();
+    return;
+  }
+  try {
+    undo_.Record(std::move(step), TMemoEditKind::ekOther);
+  } catch (...) {
+    undo_.Clear();  // no room for the step: the text is in, without its history
   }
 }
 
@@ -229,6 +258,7 @@ void TMemoDocument::DragTo(int64_t pos, bool keep_line_end) {
 // ---- editing ----
 
 void TMemoDocument::ApplyRaw(int64_t pos, int64_t count, std::string_view insert) {
+  NoteChange(pos, count, insert);
   text_->Replace(pos, count, insert);
   layout_.Update(*text_, pos, count, static_cast<int64_t>(insert.size()));
 }
@@ -277,13 +307,44 @@ bool TMemoDocument::DeleteForward(bool word) {
   return true;
 }
 
+TMemoEdit TMemoDocument::Reverse(TMemoEdit& e) {
+  if (e.pos == 0 && e.inserted == text_->Length()) {
+    // The whole text (a conversion's result, or everything selected and
+    // replaced): buffers are swapped, not copied, and the text wrapped anew.
+    auto text = std::make_unique<TMemoText>();
+    text->Assign(std::move(e.removed));
+    TMemoLayout layout;
+    try {
+      layout.SetAdvances(layout_.Advances());
+      layout.SetWidth(layout_.Width());
+      layout.Rewrap(*text);
+    } catch (...) {
+      e.removed = text->Take();
+      throw;
+    }
+    NoteChange(0, text_->Length(), text->Mid(0, TMemoChange::kNoteBytes));
+    std::string now = text_->Take();
+    const int64_t length = text->Length();
+    std::swap(text_, text);
+    std::swap(layout_, layout);
+    return TMemoEdit{0, std::move(now), length, caret_, anchor_};
+  }
+  std::string now = text_->Mid(e.pos, e.inserted);
+  ApplyRaw(e.pos, e.inserted, e.removed);
+  return TMemoEdit{e.pos, std::move(now), static_cast<int64_t>(e.removed.size()), caret_, anchor_};
+}
+
 bool TMemoDocument::Undo() {
   if (!undo_.CanUndo()) return false;
   TMemoEdit e = undo_.TakeUndo();
-  std::string now = text_->Mid(e.pos, e.inserted);
-  ApplyRaw(e.pos, e.inserted, e.removed);
-  undo_.PushRedo(
-      TMemoEdit{e.pos, std::move(now), static_cast<int64_t>(e.removed.size()), caret_, anchor_});
+  TMemoEdit inverse;
+  try {
+    inverse = Reverse(e);
+  } catch (...) {
+    undo_.PushUndo(std::move(e));
+    throw;
+  }
+  undo_.PushRedo(std::move(inverse));
   SetSelection(e.anchor_before, e.caret_before);
   return true;
 }
@@ -291,11 +352,15 @@ bool TMemoDocument::Undo() {
 bool TMemoDocument::Redo() {
   if (!undo_.CanRedo()) return false;
   TMemoEdit e = undo_.TakeRedo();
-  std::string now = text_->Mid(e.pos, e.inserted);
-  ApplyRaw(e.pos, e.inserted, e.removed);
-  undo_.PushUndo(
-      TMemoEdit{e.pos, std::move(now), static_cast<int64_t>(e.removed.size()), caret_, anchor_});
-  const int64_t end = e.pos + static_cast<int64_t>(e.removed.size());
+  TMemoEdit inverse;
+  try {
+    inverse = Reverse(e);
+  } catch (...) {
+    undo_.PushRedo(std::move(e));
+    throw;
+  }
+  const int64_t end = e.pos + inverse.inserted;
+  undo_.PushUndo(std::move(inverse));
   SetSelection(end, end);
   return true;
 }

@@ -33,9 +33,20 @@ struct TMemoContent {
   static TMemoContent Prepare(std::string text, const TMemoAdvances* advances, int32_t width);
 };
 
+// The last change of the text, for assistive tools: where, and at most
+// kNoteBytes of what went out and of what came in.
+struct TMemoChange {
+  static constexpr int64_t kNoteBytes = 65536;
+  int64_t pos = 0;
+  std::string removed;
+  std::string inserted;
+};
+
 class TMemoDocument {
  public:
   TMemoDocument() = default;
+
+  const TMemoChange& LastChange() const { return change_; }
 
   // ---- text and layout ----
   const TMemoText& Text() const { return *text_; }
@@ -46,8 +57,11 @@ class TMemoDocument {
   void SetText(std::string text);
   // The same with a text wrapped already: swaps it in with its index, which
   // keeps this document's advances; it is wrapped anew only when it was
-  // wrapped at another width or `rewrap` says the widths differ. The old text
-  // and index go back in `content`, to be freed wherever that costs nothing.
+  // wrapped at another width or `rewrap` says the widths differ. Unlike
+  // SetText this is one undoable step: the old text goes into the undo history
+  // (within its byte limit; a bigger one clears the history). What is left of
+  // the old text and index goes back in `content`, to be freed wherever that
+  // costs nothing. The caret goes to the start.
   void TakeContent(TMemoContent& content, bool rewrap);
   // Widths come from `advances` (kept by the caller); lines wrap at `width`
   // (1/64 px). A new width, or a layout without lines, re-wraps everything.
@@ -118,6 +132,9 @@ class TMemoDocument {
   bool DeleteForward(bool word);
   bool CanUndo() const { return undo_.CanUndo(); }
   bool CanRedo() const { return undo_.CanRedo(); }
+  // Bytes the undo history holds, and its limit (TMemoUndo).
+  int64_t UndoBytes() const { return undo_.Bytes(); }
+  void SetUndoByteLimit(int64_t limit) { undo_.SetByteLimit(limit); }
   // Undo puts back the text and the selection from before the edit; Redo puts
   // the caret after the text it puts back.
   bool Undo();
@@ -127,12 +144,18 @@ class TMemoDocument {
   // Replaces [pos, pos + count) with insert, recording undo; caret goes after the insert.
   void Edit(int64_t pos, int64_t count, std::string_view insert, TMemoEditKind kind);
   void ApplyRaw(int64_t pos, int64_t count, std::string_view insert);
+  // Carries out the reverse of `e` and returns the step that undoes that; on
+  // failure the text and `e` are unchanged.
+  TMemoEdit Reverse(TMemoEdit& e);
   void MoveCaret(int64_t pos, bool extend);
   void ResetState();
+  // Notes a change at pos from the bytes about to go and those coming in.
+  void NoteChange(int64_t pos, int64_t removed, std::string_view inserted);
 
   std::unique_ptr<TMemoText> text_ = std::make_unique<TMemoText>();
   TMemoLayout layout_;
   TMemoUndo undo_;
+  TMemoChange change_;
   int64_t caret_ = 0;
   int64_t anchor_ = 0;
   bool caret_at_line_end_ = false;  // caret at a wrap point shows at the end of the upper line

@@ -41,6 +41,18 @@ std::string TMemoText::Str() const {
   return out;
 }
 
+std::string TMemoText::Take() {
+  std::string out;
+  if (pieces_.size() == 1 && pieces_[0].data == original_.data() &&
+      pieces_[0].length == static_cast<int64_t>(original_.size())) {
+    out.swap(original_);
+  } else {
+    out = Str();
+  }
+  Assign(std::string());
+  return out;
+}
+
 std::string TMemoText::Mid(int64_t pos, int64_t count) const {
   pos = std::clamp<int64_t>(pos, 0, length_);
   count = std::clamp<int64_t>(count, 0, length_ - pos);

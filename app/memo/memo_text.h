@@ -21,6 +21,10 @@ class TMemoText {
   void Assign(std::string text);
   // The whole text as one string (a copy).
   std::string Str() const;
+  // The whole text as one string, leaving this text empty: the buffer handed to
+  // Assign moves out unchanged when no edit has touched it, else it is a copy
+  // (and a failure to make it changes nothing).
+  std::string Take();
   // Bytes [pos, pos + count), clipped to the text; a copy.
   std::string Mid(int64_t pos, int64_t count) const;
 

@@ -3,8 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
-#include <vector>
 
 namespace qv {
 
@@ -18,8 +18,21 @@ struct TMemoEdit {
 
 enum class TMemoEditKind { ekOther, ekTyping, ekBackspace, ekDelete };
 
+// The history keeps at most ByteLimit() bytes of removed text (undo and redo
+// together): past it the oldest steps go first, and a step bigger than the
+// limit alone empties the history, since the steps under it need its text.
 class TMemoUndo {
  public:
+  // 64 MiB: a replaced text of 20 million characters, or three of them, stays
+  // undoable; more would double the box's memory for a history few users reach.
+  static constexpr int64_t kDefaultByteLimit = int64_t{64} << 20;
+
+  explicit TMemoUndo(int64_t byte_limit = kDefaultByteLimit) : byte_limit_(byte_limit) {}
+  int64_t ByteLimit() const { return byte_limit_; }
+  void SetByteLimit(int64_t limit);
+  // Bytes of removed text held for undo and redo.
+  int64_t Bytes() const { return bytes_; }
+
   // Records an edit made by the user. Consecutive typing, Backspace or Delete merges
   // into one step until Break() is called. Clears the redo list.
   void Record(TMemoEdit edit, TMemoEditKind kind);
@@ -33,12 +46,17 @@ class TMemoUndo {
   // PushRedo / PushUndo.
   TMemoEdit TakeUndo();
   TMemoEdit TakeRedo();
-  void PushRedo(TMemoEdit edit) { redo_.push_back(std::move(edit)); }
-  void PushUndo(TMemoEdit edit) { undo_.push_back(std::move(edit)); }
+  void PushRedo(TMemoEdit edit);
+  void PushUndo(TMemoEdit edit);
 
  private:
-  std::vector<TMemoEdit> undo_;
-  std::vector<TMemoEdit> redo_;
+  // Drops the oldest steps while the history holds more than its limit.
+  void Trim();
+
+  std::deque<TMemoEdit> undo_;
+  std::deque<TMemoEdit> redo_;
+  int64_t byte_limit_;
+  int64_t bytes_ = 0;
   TMemoEditKind open_ = TMemoEditKind::ekOther;
 };
 

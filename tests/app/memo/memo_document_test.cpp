@@ -267,11 +267,89 @@ TEST(MemoDocument, TakenContentWrapsAsSetText) {
       for (int64_t i = 0; i < got.Size(); ++i) ASSERT_EQ(got[i], want[i]) << text << " line " << i;
       EXPECT_EQ(d.doc.Text().Str(), text);
       EXPECT_EQ(d.doc.Layout().Advances(), &d.advances_);
-      EXPECT_FALSE(d.doc.CanUndo());
       EXPECT_EQ(d.doc.Caret(), 0);
       EXPECT_FALSE(d.doc.HasSelection());
-      EXPECT_EQ(content.text->Str(), "xold text");
+      // The old text went into the undo history; nothing of it is left behind.
+      EXPECT_EQ(content.text->Length(), 0);
+      EXPECT_TRUE(d.doc.CanUndo());
     }
+  }
+}
+
+// Taking a converted text in is one undoable step: undo brings back the text
+// (and caret) from before it, the steps before it still undo, redo puts the
+// converted text back; each as wrapped as a fresh SetText would be.
+TEST(MemoDocument, TakenContentIsOneUndoableStep) {
+  const std::string converted = std::string(3000, 'A') + "FF";
+  for (const bool edited_before : {false, true}) {
+    SCOPED_TRACE(edited_before ? "edited before" : "untouched before");
+    TDoc d("typed by hand\r\nsecond line", 100);
+    if (edited_before) {
+      d.doc.SetSelection(5, 5);
+      d.doc.ReplaceSelection("text ");
+    }
+    d.doc.SetSelection(3, 7);
+    const std::string before = d.doc.Text().Str();
+    const TMemoAdvances own(d.advances_, HandAdvance);
+    TMemoContent content = TMemoContent::Prepare(converted, &own, 100 * 64);
+    d.doc.TakeContent(content, false);
+    ASSERT_EQ(d.doc.Text().Str(), converted);
+    EXPECT_GE(d.doc.UndoBytes(), static_cast<int64_t>(before.size()));
+
+    ASSERT_TRUE(d.doc.Undo());
+    EXPECT_EQ(d.doc.Text().Str(), before);
+    EXPECT_EQ(d.doc.SelStart(), 3);
+    EXPECT_EQ(d.doc.SelEnd(), 7);
+    EXPECT_EQ(d.doc.Layout().LineCount(), TDoc(before, 100).doc.Layout().LineCount());
+    EXPECT_EQ(d.doc.Undo(), edited_before);
+    EXPECT_EQ(d.doc.Text().Str(), "typed by hand\r\nsecond line");
+
+    while (d.doc.Redo()) {
+    }
+    EXPECT_EQ(d.doc.Text().Str(), converted);
+    EXPECT_EQ(d.doc.Layout().LineCount(), TDoc(converted, 100).doc.Layout().LineCount());
+    EXPECT_FALSE(d.doc.CanRedo());
+    // Typing after it undoes on its own, then the conversion.
+    d.doc.SetSelection(0, 0);
+    d.doc.ReplaceSelection("x", TMemoEditKind::ekTyping);
+    ASSERT_TRUE(d.doc.Undo());
+    EXPECT_EQ(d.doc.Text().Str(), converted);
+    ASSERT_TRUE(d.doc.Undo());
+    EXPECT_EQ(d.doc.Text().Str(), before);
+  }
+}
+
+// The history keeps at most its byte limit of removed text: older steps go
+// first; a replaced text bigger than the limit is not kept, and neither are the
+// steps before it.
+TEST(MemoDocument, TheUndoHistoryIsBoundedInBytes) {
+  const std::string ones(1000, '1');
+  const struct {
+    const char* name;
+    int64_t limit;
+    int undoable;       // of: typing "t", then three conversions of 1000 characters
+    std::string first;  // the text once all that can be undone is undone
+  } cases[] = {
+      {"all kept", 1 << 20, 4, ones},
+      {"the last two kept", 2500, 2, std::string(1000, '2')},
+      {"none kept", 500, 0, std::string(1000, '4')},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TDoc d(ones, 100);
+    d.doc.SetUndoByteLimit(c.limit);
+    d.doc.SetSelection(0, 0);
+    d.doc.ReplaceSelection("t", TMemoEditKind::ekTyping);
+    const TMemoAdvances own(d.advances_, HandAdvance);
+    for (const char digit : {'2', '3', '4'}) {
+      TMemoContent content = TMemoContent::Prepare(std::string(1000, digit), &own, 100 * 64);
+      d.doc.TakeContent(content, false);
+    }
+    EXPECT_LE(d.doc.UndoBytes(), c.limit);
+    int undone = 0;
+    while (d.doc.Undo()) ++undone;
+    EXPECT_EQ(undone, c.undoable);
+    EXPECT_EQ(d.doc.Text().Str(), c.first);
   }
 }
 

@@ -547,7 +547,8 @@ void ExpectSameLayout(const TMemo& a, const TMemo& b) {
 
 // A text wrapped on another thread with the box's settings (characters the box
 // has not measured yet included), then taken in: the same text, lines and
-// state as SetText, the buffer not copied, and the old text handed back.
+// state as SetText, the buffer not copied; the old text goes into the undo
+// history, and Undo brings it back.
 TEST_F(MemoWidget, TextWrappedOnAnotherThreadIsTakenAsSetTextWouldSetIt) {
   std::string text;
   for (int i = 0; i < 20000; ++i) text += "0123456789ABCDEF"[(i * 7) & 15];
@@ -571,11 +572,13 @@ TEST_F(MemoWidget, TextWrappedOnAnotherThreadIsTakenAsSetTextWouldSetIt) {
   EXPECT_EQ(memo_->Text(), reference.Text());
   EXPECT_EQ(memo_->Model().Run(0).data(), bytes);
   ExpectSameLayout(*memo_, reference);
-  EXPECT_FALSE(memo_->CanUndo());
   EXPECT_EQ(memo_->CaretPos(), 0);
   EXPECT_EQ(memo_->TopLine(), 0);
   ASSERT_NE(content.text, nullptr);
-  EXPECT_EQ(content.text->Str(), "\r\ntyped");
+  EXPECT_EQ(content.text->Length(), 0);
+  ASSERT_TRUE(memo_->CanUndo());
+  memo_->Undo();
+  EXPECT_EQ(memo_->Text(), "\r\ntyped");
 }
 
 // The box changed its width after the settings were taken: the text is
