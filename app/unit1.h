@@ -2,7 +2,9 @@
 // box, the restored-picture box and the status bar.
 #pragma once
 
+#include <QKeySequence>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 namespace qv {
@@ -23,6 +25,11 @@ class TForm1 : public QWidget {
  public:
   static constexpr int kClientWidth = 924;
   static constexpr int kClientHeight = 601;
+  // The commands' keys, after desktop habits; each button's tooltip shows its key.
+  static inline const QKeySequence kOpenKey{Qt::CTRL | Qt::Key_O};
+  static inline const QKeySequence kToHexKey{Qt::CTRL | Qt::Key_E};
+  static inline const QKeySequence kToPictureKey{Qt::CTRL | Qt::Key_R};
+  static inline const QKeySequence kExitKey{Qt::CTRL | Qt::Key_Q};
 
   explicit TForm1(QWidget* owner);
   // Hides the window, ends the worker (a run in progress is awaited while its
@@ -54,6 +61,9 @@ class TForm1 : public QWidget {
   void RzToolButton3Click();
   void RzToolButton4Click();
   void IdThreadComponent1Run(TIdThreadComponent& sender);
+  // For tests: called on the worker after each step of a run ("taken",
+  // "encoded", "wrapped"); whatever it raises fails the run there.
+  std::function<void(const char* step)> OnRunStep;
 
   // Geometry scale: text height of the window font / 13 (1 at 96 dpi with the
   // reference font).

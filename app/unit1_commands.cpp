@@ -51,11 +51,11 @@ void TForm1::RzToolButton4Click() {
 }
 
 // Runs on the worker thread; everything that touches the window is handed to
-// the UI thread. A failure skips to the final status text, which names it.
+// the UI thread. Any failure, whatever its type, skips to the final status
+// text, which names it; the worker is stopped either way, so a later run works.
 void TForm1::IdThreadComponent1Run(TIdThreadComponent& sender) {
   PerfMark(QStringLiteral("to-hex worker started"));
-  std::string failure;
-  bool failed = false;
+  std::exception_ptr failure;
   try {
     auto picture = std::make_unique<TJPEGImage>();
     RunOnUiThread([this] { StatusBar1->SetPanelText(QString::fromUtf8("正在转换请等待....")); });
@@ -65,13 +65,16 @@ void TForm1::IdThreadComponent1Run(TIdThreadComponent& sender) {
       wrap = Memo1->WrapSettingsForThread();
       PerfMark(QStringLiteral("to-hex picture taken"));
     });
+    if (OnRunStep) OnRunStep("taken");
     std::string text;
     JPEGToHex(*picture, text);
     PerfMark(QStringLiteral("to-hex encoded"));
+    if (OnRunStep) OnRunStep("encoded");
     // The text box's index of a text of millions of characters is built here,
     // not on the UI thread, which then only swaps the text in.
     TMemoContent content = TMemoContent::Prepare(std::move(text), wrap.advances.get(), wrap.width);
     PerfMark(QStringLiteral("to-hex text wrapped"));
+    if (OnRunStep) OnRunStep("wrapped");
     RunOnUiThread([this, &content, &wrap] {
       PerfMark(QStringLiteral("to-hex text handed over"));
       Memo1->TakeContent(content, wrap);
@@ -79,17 +82,24 @@ void TForm1::IdThreadComponent1Run(TIdThreadComponent& sender) {
     });
     // The text it replaced is freed here too.
     content = TMemoContent();
-  } catch (const Exception& error) {
+  } catch (...) {
     // A failed run still ends with a status text: the user must be able to tell
     // failure from slow work.
-    failed = true;
-    failure = error.Message();
+    failure = std::current_exception();
   }
-  RunOnUiThread([this, failed, &failure] {
-    StatusBar1->SetPanelText(failed ? QString::fromUtf8("图片转换失败：") +
-                                          QString::fromStdString(failure)
-                                    : QString::fromUtf8("图片转换完成"));
-  });
+  // Made before the hand-over: even the message of a failure can fail to be made.
+  QString status = QString::fromUtf8("图片转换完成");
+  try {
+    if (failure)
+      status = QString::fromUtf8("图片转换失败：") + QString::fromStdString(ErrorMessage(failure));
+  } catch (...) {
+    status = QString::fromUtf8("图片转换失败：") + QString::fromLatin1(kOutOfMemoryText);
+  }
+  try {
+    RunOnUiThread([this, &status] { StatusBar1->SetPanelText(status); });
+  } catch (...) {
+    // Nothing is left to say it with; the worker must still stop.
+  }
   sender.StopWorker();
 }
 

@@ -1,5 +1,6 @@
 #include "base/exceptions.h"
 
+#include <new>
 #include <utility>
 
 namespace qv {
@@ -11,6 +12,20 @@ __attribute__((noinline)) Exception::Exception(std::string message)
 
 void RaiseOutOfMemory() {
   throw EOutOfMemory(kOutOfMemoryText);
+}
+
+std::string ErrorMessage(const std::exception_ptr& error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (const Exception& e) {
+    return e.Message();
+  } catch (const std::bad_alloc&) {
+    return kOutOfMemoryText;
+  } catch (const std::exception& e) {
+    return e.what();
+  } catch (...) {
+    return "Unknown error";
+  }
 }
 
 }  // namespace qv

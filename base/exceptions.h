@@ -58,4 +58,8 @@ inline constexpr const char* kCannotAssignText = "Cannot assign a %s to a %s";
 
 [[noreturn]] void RaiseOutOfMemory();
 
+// The message of any error: an Exception's own, "Out of memory" for a failed
+// allocation, what() of another standard exception, "Unknown error" otherwise.
+std::string ErrorMessage(const std::exception_ptr& error);
+
 }  // namespace qv

@@ -9,6 +9,8 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -164,6 +166,56 @@ TEST_F(Commands, AFailedRunNamesItsErrorInTheStatusAndALaterRunWorks) {
   ConvertToHex();
   EXPECT_EQ(form_->Memo1->Text(), UpperHex(ReadAll(path)));
   EXPECT_EQ(form_->StatusBar1->PanelText(), QString::fromUtf8("图片转换完成"));
+}
+
+// Whatever a run raises, at whatever step (an allocation that fails while the
+// text box's index is built on the worker, a standard exception, something that
+// is no exception class at all), the run ends with the failure status, the box
+// keeps its text and a later run works.
+TEST_F(Commands, EveryFailureOfARunEndsWithTheFailureStatus) {
+  const std::string path = kCorpus + "/jpeg/good/ljt-testorig.jpg";
+  form_->Image1->Picture().OpenPictureFile(path);
+  const struct {
+    const char* step;
+    std::function<void()> fail;
+    const char* message;
+  } cases[] = {
+      {"wrapped", [] { throw std::bad_alloc(); }, "Out of memory"},
+      {"encoded", [] { throw std::bad_alloc(); }, "Out of memory"},
+      {"taken", [] { throw std::runtime_error("disk on fire"); }, "disk on fire"},
+      {"wrapped", [] { throw 42; }, "Unknown error"},
+      {"encoded", [] { throw EOutOfMemory("Out of memory"); }, "Out of memory"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.step) + ": " + c.message);
+    form_->Memo1->SetText("kept");
+    form_->OnRunStep = [&](const char* step) {
+      if (std::string(step) == c.step) c.fail();
+    };
+    ConvertToHex();
+    EXPECT_EQ(form_->Memo1->Text(), "kept");
+    EXPECT_EQ(form_->StatusBar1->PanelText(),
+              QString::fromUtf8("图片转换失败：") + QString::fromUtf8(c.message));
+    EXPECT_TRUE(boxes_.empty());
+  }
+  form_->OnRunStep = nullptr;
+  ConvertToHex();
+  EXPECT_EQ(form_->Memo1->Text(), UpperHex(ReadAll(path)));
+  EXPECT_EQ(form_->StatusBar1->PanelText(), QString::fromUtf8("图片转换完成"));
+}
+
+// The conversion's text replaces the box's as one step that Ctrl+Z takes back.
+TEST_F(Commands, UndoBringsBackTheTextAConversionReplaced) {
+  const std::string path = kCorpus + "/jpeg/good/ljt-testorig.jpg";
+  form_->Image1->Picture().OpenPictureFile(path);
+  form_->Memo1->SetText("typed by the user");
+  ConvertToHex();
+  ASSERT_EQ(form_->Memo1->Text(), UpperHex(ReadAll(path)));
+  form_->Memo1->setFocus();
+  QTest::keyClick(form_->Memo1, Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(form_->Memo1->Text(), "typed by the user");
+  QTest::keyClick(form_->Memo1, Qt::Key_Y, Qt::ControlModifier);
+  EXPECT_EQ(form_->Memo1->Text(), UpperHex(ReadAll(path)));
 }
 
 TEST_F(Commands, AnEmptyJpegFileEmptiesTheTextBox) {
