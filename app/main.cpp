@@ -16,9 +16,43 @@
 #include "conversion/jpeg_settings.h"
 #include "conversion/threads/ui_handoff.h"
 
+#ifndef QUORVANE_VERSION
+#define QUORVANE_VERSION "0"
+#endif
+
 namespace {
 
 std::string g_program_name = "quorvane";
+
+const char* const kUsageText =
+    "Usage: quorvane [--help | --version]\n"
+    "\n"
+    "Opens the Quorvane window, which turns a JPEG picture into hex text and back.\n"
+    "\n"
+    "Keys in the window:\n"
+    "  Ctrl+O   open a picture (打开图片)\n"
+    "  Ctrl+E   picture to hex (图片转16进制)\n"
+    "  Ctrl+R   restore the picture from hex (16进制图片还原)\n"
+    "  Ctrl+Q   exit (退出)\n"
+    "  Tab      from the text box to the buttons and back; Space or Enter presses a button\n"
+    "\n"
+    "The command-line companion is quorvane-hex (quorvane-hex --help).\n";
+
+// --help and --version answer on standard output without starting the window
+// (nor needing a display); true when one was given.
+bool AnsweredInfoRequest(int argc, char** argv) {
+  if (argc != 2) return false;
+  const std::string argument = argv[1];
+  if (argument == "--help" || argument == "-h") {
+    std::fputs(kUsageText, stdout);
+    return true;
+  }
+  if (argument == "--version" || argument == "-V") {
+    std::printf("quorvane %s\n", QUORVANE_VERSION);
+    return true;
+  }
+  return false;
+}
 std::mutex g_held_mutex;  // Qt may report from its own threads while starting
 std::vector<std::pair<QtMsgType, QString>> g_held_messages;
 QMessageLogContext g_no_context;
@@ -61,6 +95,7 @@ int main(int argc, char** argv) {
   if (argc > 0 && argv[0] != nullptr && argv[0][0] != '\0') {
     g_program_name = qv::FileNameOf(argv[0]);
   }
+  if (AnsweredInfoRequest(argc, argv)) return 0;
   const QtMessageHandler previous_handler = qInstallMessageHandler(StartupMessageHandler);
   QApplication qt_application(argc, argv);
   qInstallMessageHandler(previous_handler);

@@ -45,7 +45,7 @@ bool ReportJPEGPicture(TJPEGImage& picture) {
   try {
     picture.DecodedBitmap();
   } catch (...) {
-    PrintField("decodes", "no: " + ErrorText(std::current_exception()));
+    PrintField("decodes", "no: " + ErrorMessage(std::current_exception()));
     return false;
   }
   TDecodeWarnings warnings;
@@ -87,7 +87,7 @@ bool CheckPictureFile(const std::string& path) {
     const TGraphicClass* kind = PictureFormats().FindByExtension(TPicture::FileExtension(path));
     BeginReport(path, kind == &GraphicClassOf<TJPEGImage>() ? "JPEG picture"
                                                             : Format("picture (%s)", kind->Name));
-    PrintField("loads", "no: " + ErrorText(std::current_exception()));
+    PrintField("loads", "no: " + ErrorMessage(std::current_exception()));
     return false;
   }
   TGraphic* held = container.HeldGraphic();
@@ -103,7 +103,7 @@ bool CheckPictureFile(const std::string& path) {
     TJPEGImage picture;
     picture.AssignFrom(&container);
   } catch (...) {
-    PrintField("to-hex", "no: " + ErrorText(std::current_exception()));
+    PrintField("to-hex", "no: " + ErrorMessage(std::current_exception()));
   }
   return false;
 }
@@ -113,7 +113,7 @@ bool CheckHexFile(const std::string& path) {
   try {
     ReadWholeText(path, text);
   } catch (...) {
-    ReportError(path == "-" ? kStandardInput : path, ErrorText(std::current_exception()));
+    ReportError(path == "-" ? kStandardInput : path, ErrorMessage(std::current_exception()));
     return false;
   }
   BeginReport(path == "-" ? kStandardInput : path, "hex text");
@@ -139,7 +139,7 @@ bool CheckHexFile(const std::string& path) {
   try {
     HexToJPEG(TextOf(text), picture);
   } catch (...) {
-    PrintField("restores", "no: " + ErrorText(std::current_exception()));
+    PrintField("restores", "no: " + ErrorMessage(std::current_exception()));
     return false;
   }
   text.Clear();

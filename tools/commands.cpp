@@ -2,6 +2,7 @@
 #include "tools/commands.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -51,20 +52,6 @@ void ReportStop(const std::string& subject, TStream& text, int64_t length, int64
 
 }  // namespace
 
-std::string ErrorText(const std::exception_ptr& error) {
-  try {
-    std::rethrow_exception(error);
-  } catch (const Exception& e) {
-    return e.Message();
-  } catch (const std::bad_alloc&) {
-    return kOutOfMemoryText;
-  } catch (const std::exception& e) {
-    return e.what();
-  } catch (...) {
-    return "Unknown error";
-  }
-}
-
 void ReportError(const std::string& subject, const std::string& text) {
   std::fflush(stdout);
   if (subject.empty()) {
@@ -75,10 +62,6 @@ void ReportError(const std::string& subject, const std::string& text) {
 }
 
 int RunToHex(const TCommandLine& line) {
-  if (!line.Directory.empty() && !std::filesystem::is_directory(PathFromUtf8(line.Directory))) {
-    ReportError(line.Directory, "No such directory");
-    return kExitUsage;
-  }
   std::vector<std::string> outputs;
   std::set<std::string> seen;
   for (const std::string& input : line.Inputs) {
@@ -86,6 +69,24 @@ int RunToHex(const TCommandLine& line) {
     if (outputs.back() != "-" && !seen.insert(FullPathName(outputs.back())).second) {
       ReportError("", "more than one FILE would be written to " + outputs.back());
       return kExitUsage;
+    }
+  }
+  if (!line.Directory.empty()) {
+    // A missing folder is made, parents and all, as mkdir -p would.
+    const std::filesystem::path folder = PathFromUtf8(line.Directory);
+    std::error_code error;
+    if (!std::filesystem::is_directory(folder, error)) {
+      if (std::filesystem::exists(folder, error)) {
+        ReportError(line.Directory, SystemErrorText(ENOTDIR));
+        return kExitUsage;
+      }
+      std::filesystem::create_directories(folder, error);
+      if (error || !std::filesystem::is_directory(folder, error)) {
+        ReportError(line.Directory,
+                    Format("Cannot create folder \"%s\". %s", FullPathName(line.Directory).c_str(),
+                           error.message().c_str()));
+        return kExitFailed;
+      }
     }
   }
   int status = kExitDone;
@@ -98,7 +99,7 @@ int RunToHex(const TCommandLine& line) {
       JPEGToHex(picture, output);
       output.Commit();
     } catch (...) {
-      ReportError(line.Inputs[i], ErrorText(std::current_exception()));
+      ReportError(line.Inputs[i], ErrorMessage(std::current_exception()));
       status = kExitFailed;
     }
   }
@@ -138,6 +139,7 @@ int RunToJPEG(const TCommandLine& line) {
     }
     // Loaded, but perhaps not with the bytes the text meant: say where it went wrong.
     if (stop.Stopped) ReportStop(subject, *text, length, stop.PairsDecoded);
+    RefuseEmptyPicture(picture);
     file.reset();
     memory.Clear();
 
@@ -145,7 +147,7 @@ int RunToJPEG(const TCommandLine& line) {
     picture.WriteToStream(output);
     output.Commit();
   } catch (...) {
-    ReportError(subject, ErrorText(std::current_exception()));
+    ReportError(subject, ErrorMessage(std::current_exception()));
     return kExitFailed;
   }
   return kExitDone;

@@ -18,9 +18,6 @@ int RunToHex(const TCommandLine& line);
 int RunToJPEG(const TCommandLine& line);
 int RunCheck(const TCommandLine& line);
 
-// The message of a failure: the program's own text, "Out of memory" for an
-// allocation failure.
-std::string ErrorText(const std::exception_ptr& error);
 // "quorvane-hex: SUBJECT: TEXT" on standard error (no subject: no part).
 void ReportError(const std::string& subject, const std::string& text);
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/exceptions.h"
 #include "base/platform.h"
 #include "tools/command_line.h"
 #include "tools/commands.h"
@@ -49,7 +50,7 @@ int main(int argc, char** argv) {
         return qv::kExitUsage;
     }
   } catch (...) {
-    qv::ReportError("", qv::ErrorText(std::current_exception()));
+    qv::ReportError("", qv::ErrorMessage(std::current_exception()));
     return qv::kExitFailed;
   }
 }

@@ -21,8 +21,16 @@ void OpenPictureFile(const std::string& path, TPicture& container);
 
 // OpenPictureFile, then the container's picture copied into `picture` as the
 // conversion worker copies it: a picture of another kind fails with "Cannot
-// assign a TPicture to a TJPEGImage". `picture` is unchanged on failure.
+// assign a TPicture to a TJPEGImage"; a folder with the open-failure text
+// ("Is a directory"); an empty file as RefuseEmptyPicture. `picture` is
+// unchanged on failure.
 void LoadJPEGPictureFile(const std::string& path, TJPEGImage& picture);
+
+// The window takes an empty .jpg file (or empty hex text) in as a picture
+// without bytes and fails only when it draws it, with libjpeg's "empty input"
+// error: the tool writes nothing for such a picture and fails with that error,
+// "JPEG error #42", at once. A cut or damaged picture with bytes still passes.
+void RefuseEmptyPicture(const TJPEGImage& picture);
 
 // True when the name's extension has a picture class (so the window would
 // open it as a picture); anything else is taken for hex text.

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Started where no window can be shown, the program says so in one line on
 # standard error and exits with code 1 (not Qt's abort): with no display at
-# all, and with a display that does not answer.
+# all, and with a display that does not answer. --help and --version print and
+# exit without a display at all.
 source "$(dirname "$0")/lib.sh"
 
 # A display number nobody serves.
@@ -24,4 +25,13 @@ check "no display" "cannot show the window: no display (neither DISPLAY nor WAYL
 check "a display nobody serves" "cannot show the window: cannot connect to the display \":$n\"" DISPLAY=":$n"
 check "a Wayland display nobody serves" "cannot show the window: cannot connect to the Wayland display" \
   WAYLAND_DISPLAY=quorvane-none XDG_SESSION_TYPE=wayland XDG_RUNTIME_DIR="$WORK"
-echo "1 passed, 0 failed"
+for option in --help --version; do
+  code=0
+  env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY -u DISPLAY "$QUORVANE" "$option" >"$WORK/out" 2>"$WORK/err" || code=$?
+  [ "$code" = 0 ] || fail "$option: exit code $code ($(head -c 300 "$WORK/err"))"
+  [ ! -s "$WORK/err" ] || fail "$option: wrote to standard error: $(head -c 300 "$WORK/err")"
+  echo "$option: $(head -n 1 "$WORK/out")"
+done
+env -u DISPLAY "$QUORVANE" --help | grep -q '^Usage: quorvane ' || fail "--help: no usage line"
+env -u DISPLAY "$QUORVANE" --version | grep -Eq '^quorvane [0-9]' || fail "--version: no version line"
+echo "2 passed, 0 failed"

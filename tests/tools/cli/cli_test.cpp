@@ -23,6 +23,7 @@ const std::map<std::string, int> kBadFileErrors = {
     {"jdec-65535x65535.jpg", 41},
     {"jdec-bogus-huffman.jpg", 8},
     {"jdec-cut-after-sof.jpg", 59},
+    {"jdec-empty.jpg", 42},  // what the window says when it draws the empty picture
     {"jdec-height-zero.jpg", 32},
     {"jdec-missing-sof.jpg", 51},
     {"jdec-soi-eoi-only.jpg", 51},
@@ -228,6 +229,32 @@ TEST_F(CliTest, SeveralFilesWithOneBadOneDoTheOthers) {
   EXPECT_EQ(all_good.status, 0) << all_good.err;
 }
 
+// A folder for a picture says it is a folder; -d makes a missing folder, as
+// mkdir -p does, and names one it cannot make.
+TEST_F(CliTest, ToHexSaysWhatAFolderIsAndMakesAMissingOutputFolder) {
+  fs::copy_file(Corpus("jpeg/good/ljt-testorig.jpg"), Path("a.jpg"));
+  for (const char* name : {"photos", "looks-like.jpg"}) {
+    fs::create_directory(Path(name));
+    const TRun folder = Hex({"to-hex", Path(name), "-o", Path("out.hex")});
+    EXPECT_EQ(folder.status, 1);
+    EXPECT_EQ(folder.err, "quorvane-hex: " + Path(name) + ": Cannot open file \"" + Path(name) +
+                              "\". Is a directory\n");
+    EXPECT_FALSE(fs::exists(Path("out.hex")));
+  }
+
+  const TRun made = Hex({"to-hex", Path("a.jpg"), "-d", Path("new/deeper")});
+  EXPECT_EQ(made.status, 0) << made.err;
+  EXPECT_EQ(ReadFile(Path("new/deeper/a.jpg.hex")), OdHex(Path("a.jpg")));
+
+  const TRun blocked = Hex({"to-hex", Path("a.jpg"), "-d", Path("a.jpg/sub")});
+  EXPECT_EQ(blocked.status, 1);
+  EXPECT_EQ(blocked.err.rfind("quorvane-hex: " + Path("a.jpg/sub") + ": Cannot create folder \"" +
+                                  Path("a.jpg/sub") + "\". ",
+                              0),
+            0u)
+      << blocked.err;
+}
+
 // --- to-jpeg's output file -------------------------------------------------------------
 
 TEST_F(CliTest, ToJPEGReplacesTheOutputWholeOrNotAtAll) {
@@ -259,12 +286,17 @@ TEST_F(CliTest, ToJPEGReplacesTheOutputWholeOrNotAtAll) {
   EXPECT_EQ(nowhere.err, "quorvane-hex: " + Path("small.hex") + ": Cannot create file \"" +
                              Path("no/such/out.jpg") + "\". No such file or directory\n");
 
-  // Empty text gives an empty picture, as in the window.
-  WriteFile(Path("empty.hex"), "");
-  const TRun empty = Hex({"to-jpeg", Path("empty.hex"), "-o", Path("empty.jpg")});
-  EXPECT_EQ(empty.status, 0) << empty.err;
-  EXPECT_TRUE(fs::exists(Path("empty.jpg")));
-  EXPECT_EQ(fs::file_size(Path("empty.jpg")), 0u);
+  // Empty or blank text restores no picture: nothing is written.
+  for (const char* text : {"", "\r\n", " ", "   \t\r\n"}) {
+    SCOPED_TRACE(testing::PrintToString(std::string(text)));
+    WriteFile(Path("blank.hex"), text);
+    const TRun blank = Hex({"to-jpeg", Path("blank.hex"), "-o", Path("blank.jpg")});
+    EXPECT_EQ(blank.status, 1);
+    EXPECT_NE(blank.err.find("quorvane-hex: " + Path("blank.hex") + ": JPEG error #"),
+              std::string::npos)
+        << blank.err;
+    EXPECT_FALSE(fs::exists(Path("blank.jpg")));
+  }
 }
 
 // Text broken after the header still loads, as in the window: the picture has
@@ -367,7 +399,7 @@ TEST_F(CliTest, UsageErrorsExitWithTwoAndDoNothing) {
       {"to-hex", Path("a.jpg"), "-o", Path("x"), "-d", Path(".")},
       {"to-hex", Path("a.jpg"), "-o"},
       {"to-hex", "--bogus", Path("a.jpg")},
-      {"to-hex", Path("a.jpg"), "-d", Path("no-such-dir")},
+      {"to-hex", Path("a.jpg"), "-d", Path("a.jpg")},
       {"to-jpeg", Path("a.jpg")},
       {"to-jpeg", Path("a"), Path("b"), "-o", Path("x")},
       {"check"},
