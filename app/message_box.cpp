@@ -1,6 +1,9 @@
 #include "app/message_box.h"
 
+#include <QApplication>
 #include <QClipboard>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPushButton>
@@ -27,6 +30,27 @@ int ShowPlatformMessageBox(QWidget* owner, const QString& text, const QString& c
       return pressed;
   }
   return ShowQtMessageBox(owner, text, caption, flags);
+}
+
+int MessageBoxTitleWidth(const QString& caption) {
+  // Title bars commonly use a bold font, often larger than the window text,
+  // and carry the window's icon and one to three buttons beside the title.
+  QFont title_font = QApplication::font();
+  title_font.setBold(true);
+  constexpr int kFrameRoom = 160;
+  return QFontMetrics(title_font).horizontalAdvance(caption) * 5 / 4 + kFrameRoom;
+}
+
+void WidenForTitle(QMessageBox& box) {
+  // Window managers shorten a title that does not fit its bar ("quo...ane"):
+  // a row that is as wide as the title needs keeps the box from being narrower.
+  if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+    grid->addItem(new QSpacerItem(MessageBoxTitleWidth(box.windowTitle()), 0, QSizePolicy::Minimum,
+                                  QSizePolicy::Minimum),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+  } else {
+    box.setMinimumWidth(MessageBoxTitleWidth(box.windowTitle()));
+  }
 }
 
 int ShowQtMessageBox(QWidget* owner, const QString& text, const QString& caption, unsigned flags) {
@@ -73,6 +97,7 @@ int ShowQtMessageBox(QWidget* owner, const QString& text, const QString& caption
     QGuiApplication::clipboard()->setText(rule + box.windowTitle() + u'\n' + rule + box.text() +
                                           u'\n' + rule + buttons + u'\n' + rule);
   });
+  WidenForTitle(box);
   switch (box.exec()) {
     case QMessageBox::Cancel:
       return IDCANCEL;

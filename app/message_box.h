@@ -5,6 +5,7 @@
 #include <QString>
 #include <functional>
 
+class QMessageBox;
 class QWidget;
 
 namespace qv {
@@ -32,7 +33,12 @@ TMessageBoxPresenter& MessageBoxPresenter();
 // The system's own box where the program uses it (Windows), else ShowQtMessageBox.
 int ShowPlatformMessageBox(QWidget* owner, const QString& text, const QString& caption,
                            unsigned flags);
-// A QMessageBox with the matching icon and buttons.
+// A QMessageBox with the matching icon and buttons, at least as wide as its
+// title needs in the title bar (WidenForTitle).
+
 int ShowQtMessageBox(QWidget* owner, const QString& text, const QString& caption, unsigned flags);
+// The least width of a box whose title is `caption`; WidenForTitle gives it.
+int MessageBoxTitleWidth(const QString& caption);
+void WidenForTitle(QMessageBox& box);
 
 }  // namespace qv

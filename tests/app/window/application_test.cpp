@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QDialog>
 #include <QEventLoop>
+#include <QFontMetrics>
+#include <QTest>
 #include <QTimer>
 #include <memory>
 #include <stdexcept>
@@ -106,6 +108,32 @@ TEST(ReportUnhandledError, AbortIsSilentAndForeignErrorsGetTheFatalBox) {
       << recorder.boxes[0].text.toStdString();
   EXPECT_TRUE(recorder.boxes[0].text.endsWith(QStringLiteral(".\r\n\r\n")))
       << recorder.boxes[0].text.toStdString();
+}
+
+// A box with a short text is still wide enough for its title in the title bar,
+// and one with a long text keeps its text's width.
+TEST(ShowQtMessageBox, IsWideEnoughForItsTitle) {
+  const struct {
+    QString caption, text;
+  } cases[] = {
+      {QStringLiteral("quorvane"), QStringLiteral("JPEG error #53.")},
+      {QStringLiteral("Application Error"),
+       QStringLiteral("Exception EJPEG in module quorvane at 0001A2B3.\r\nJPEG error #53.")},
+      {QString::fromUtf8("提示"), QString::fromUtf8("请选择图片！")},
+  };
+  for (const auto& c : cases) {
+    int width = 0;
+    QTimer::singleShot(0, [&] {
+      ASSERT_TRUE(QTest::qWaitFor([] { return QApplication::activeModalWidget() != nullptr; }));
+      QWidget* box = QApplication::activeModalWidget();
+      width = box->width();
+      box->close();
+    });
+    ShowQtMessageBox(nullptr, c.text, c.caption, MB_OK | MB_ICONERROR);
+    EXPECT_GE(width, MessageBoxTitleWidth(c.caption)) << c.caption.toStdString();
+    EXPECT_GT(MessageBoxTitleWidth(c.caption),
+              QFontMetrics(QApplication::font()).horizontalAdvance(c.caption));
+  }
 }
 
 TEST(FatalErrorText, NamesClassModuleAddressAndMessage) {
