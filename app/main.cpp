@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/application.h"
+#include "app/qt_translations.h"
 #include "app/unit1.h"
 #include "base/platform.h"
 #include "conversion/jpeg_registration.h"
@@ -105,6 +106,7 @@ int main(int argc, char** argv) {
     held.swap(g_held_messages);
   }
   for (const auto& [type, message] : held) qt_message_output(type, g_no_context, message);
+  qv::InstallQtChineseTranslations();
   // Only the main window's close ends the program.
   QApplication::setQuitOnLastWindowClosed(false);
 

@@ -21,7 +21,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # recommends it). libjpeg62-turbo is named as well, so that the package states
 # the JPEG library it is built for even where the linker found no symbol of it
 # yet. The Chinese captions need a CJK font.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libjpeg62-turbo")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-translations-l10n, libjpeg62-turbo")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk | fonts-wqy-microhei | fonts-wqy-zenhei")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "qt6-wayland")
 set(CPACK_STRIP_FILES ON)

@@ -15,6 +15,8 @@ PACKAGES=(
   fonts-dejavu-core fonts-wqy-microhei
   librsvg2-bin desktop-file-utils appstream dpkg-dev file man-db
   xxd bsdextrautils sqlite3 python3
+  qt6-translations-l10n
+  at-spi2-core python3-pyatspi dbus-daemon
 )
 
 # `install-deps.sh perf`: also what `make perf-report` plots with.

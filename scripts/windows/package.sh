@@ -26,6 +26,10 @@ for plugin in platforms/qwindows.dll styles/qwindowsvistastyle.dll imageformats/
   mkdir -p "$stage/$(dirname "$plugin")"
   cp "$qt_plugins/$plugin" "$stage/$plugin"
 done
+# Qt's own texts in Chinese (Debian's catalogue: .qm files are the same on every
+# platform), where the program and Qt's prefix below both look for them.
+mkdir -p "$stage/translations"
+cp /usr/share/qt6/translations/qtbase_zh_CN.qm "$stage/translations/"
 # Plugins beside the program, never from the build machine's Qt prefix.
 printf '[Paths]\nPrefix = .\nPlugins = .\n' >"$stage/qt.conf"
 

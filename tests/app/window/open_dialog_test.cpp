@@ -1,11 +1,17 @@
 // The open dialog's file list, offscreen, on a folder of real pictures.
 #include "app/open_dialog.h"
 
+#include "app/qt_translations.h"
+
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QHeaderView>
+#include <QLabel>
+#include <QMessageBox>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStyle>
@@ -96,6 +102,47 @@ TEST(OpenDialog, DetailColumnsShowTheirTextsWhole) {
   for (int column = 0; column < view->header()->count(); ++column) {
     EXPECT_EQ(view->header()->sectionResizeMode(column), QHeaderView::Interactive) << column;
   }
+}
+
+bool HasChinese(const QString& text) {
+  for (const QChar c : text)
+    if (c.unicode() >= 0x4E00 && c.unicode() <= 0x9FFF) return true;
+  return false;
+}
+
+// With Qt's own catalogue installed, the dialog and the message box speak
+// Chinese like the rest of the window, whatever the system's language.
+TEST(QtTranslations, TheOpenDialogAndTheBoxesButtonsAreChinese) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows: the system's own dialog and boxes, in the system's language";
+#endif
+  ASSERT_TRUE(InstallQtChineseTranslations())
+      << "qtbase_zh_CN.qm not found (Debian: qt6-translations-l10n)";
+  TOpenDialog open(nullptr);
+  open.Filter = QString::fromUtf8("图片 (*.jpg)|*.jpg|");
+  QStringList texts;
+  open.OnShow = [&](QFileDialog& dialog) {
+    QMetaObject::invokeMethod(
+        &dialog,
+        [&] {
+          for (const char* name : {"lookInLabel", "fileNameLabel", "fileTypeLabel"}) {
+            auto* label = dialog.findChild<QLabel*>(QString::fromLatin1(name));
+            texts << (label ? label->text() : QStringLiteral("(no %1)").arg(QLatin1String(name)));
+          }
+          if (auto* buttons = dialog.findChild<QDialogButtonBox*>())
+            for (QAbstractButton* button : buttons->buttons()) texts << button->text();
+          dialog.reject();
+        },
+        Qt::QueuedConnection);
+  };
+  EXPECT_FALSE(open.Execute());
+  ASSERT_GE(texts.size(), 5) << texts.join(u'|').toStdString();
+  for (const QString& text : texts) EXPECT_TRUE(HasChinese(text)) << text.toStdString();
+
+  QMessageBox box;
+  box.setStandardButtons(QMessageBox::Ok);
+  EXPECT_TRUE(HasChinese(box.button(QMessageBox::Ok)->text()))
+      << box.button(QMessageBox::Ok)->text().toStdString();
 }
 
 }  // namespace
