@@ -6,6 +6,7 @@
 #include "app/error_trap.h"
 #include "app/support/perf_trace.h"
 #include "graphics/canvas.h"
+#include "graphics/graphic.h"
 
 namespace qv {
 
@@ -13,8 +14,19 @@ TImage::TImage(QWidget* parent) : QWidget(parent) {
   setFocusPolicy(Qt::NoFocus);
   box_.OnRepaint = [this] {
     setAttribute(Qt::WA_OpaquePaintEvent, box_.Opaque());
+    DescribePicture();
     update();
   };
+  DescribePicture();
+}
+
+void TImage::DescribePicture() {
+  TGraphic* graphic = box_.Picture().HeldGraphic();
+  const QString description = graphic == nullptr ? QString::fromUtf8("没有图片")
+                                                 : QString::fromUtf8("图片大小：%1 × %2 像素")
+                                                       .arg(graphic->Width())
+                                                       .arg(graphic->Height());
+  if (description != accessibleDescription()) setAccessibleDescription(description);
 }
 
 void TImage::paintEvent(QPaintEvent*) {

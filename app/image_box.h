@@ -1,6 +1,7 @@
 // A picture box: its container's picture stretched to the whole client area;
 // an empty box, or one whose picture draws nothing or fails to draw, shows the
-// panel's background.
+// panel's background. Assistive tools read the box's name (what it shows, set
+// by the window) and, as its description, the picture's size.
 #pragma once
 
 #include <QWidget>
@@ -24,6 +25,8 @@ class TImage : public QWidget {
   void paintEvent(QPaintEvent* event) override;
 
  private:
+  void DescribePicture();
+
   TPictureBox box_;
 };
 

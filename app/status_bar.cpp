@@ -12,14 +12,15 @@ namespace qv {
 TStatusBar::TStatusBar(QWidget* parent) : QWidget(parent) {
   setFocusPolicy(Qt::NoFocus);
   setFont(QApplication::font());
-  setAccessibleName(QStringLiteral("StatusBar1"));
+  // Assistive tools read the panel's text as the bar's name.
+  setAccessibleDescription(QString::fromUtf8("状态栏"));
 }
 
 void TStatusBar::SetPanelText(const QString& text) {
   CheckUiThread("the status bar (TStatusBar)");
   if (text == text_) return;
   text_ = text;
-  setAccessibleDescription(text);
+  setAccessibleName(text);
   update();
 }
 

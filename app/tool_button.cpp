@@ -1,5 +1,6 @@
 #include "app/tool_button.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <algorithm>
@@ -30,9 +31,17 @@ void FillVerticalGradient(QPainter& painter, const QRect& rect, QColor top, QCol
 TRzToolButton::TRzToolButton(QWidget* parent, const QString& caption, const TImageList* images,
                              int image_index)
     : QWidget(parent), caption_(caption), images_(images), image_index_(image_index) {
-  setFocusPolicy(Qt::NoFocus);
+  setFocusPolicy(Qt::TabFocus);
   setAttribute(Qt::WA_Hover, false);
+  setAccessibleName(caption);
   resize(PreferredWidth(), kButtonSize);
+}
+
+void TRzToolButton::SetShortcut(const QKeySequence& shortcut, const QString& description) {
+  shortcut_ = shortcut;
+  const QString key = shortcut.toString(QKeySequence::NativeText);
+  setToolTip(key.isEmpty() ? description : description + QStringLiteral(" (") + key + u')');
+  setAccessibleDescription(toolTip());
 }
 
 int TRzToolButton::PreferredWidth() const {
@@ -77,7 +86,49 @@ void TRzToolButton::paintEvent(QPaintEvent*) {
     painter.setFont(font());
     const QRect text_rect(left + kIconSize + kIconGap, area.top(), caption_width, area.height());
     painter.drawText(text_rect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, caption_);
+    if (hasFocus()) {
+      // The dotted focus frame of the platform's buttons, inside the border.
+      QPen pen(WindowTextColor());
+      pen.setStyle(Qt::DotLine);
+      painter.setPen(pen);
+      painter.setBrush(Qt::NoBrush);
+      painter.drawRect(rect().adjusted(2, 2, -3, -3));
+    }
   });
+}
+
+void TRzToolButton::Click() {
+  Trapped([&] {
+    if (OnClick) OnClick();
+  });
+}
+
+void TRzToolButton::keyPressEvent(QKeyEvent* event) {
+  Trapped([&] {
+    switch (event->key()) {
+      case Qt::Key_Space:
+      case Qt::Key_Return:
+      case Qt::Key_Enter:
+        if (!event->isAutoRepeat() && (event->modifiers() & ~Qt::KeypadModifier) == 0) {
+          Click();
+          return;
+        }
+        break;
+      default:
+        break;
+    }
+    event->ignore();
+  });
+}
+
+void TRzToolButton::focusInEvent(QFocusEvent* event) {
+  update();
+  QWidget::focusInEvent(event);
+}
+
+void TRzToolButton::focusOutEvent(QFocusEvent* event) {
+  update();
+  QWidget::focusOutEvent(event);
 }
 
 void TRzToolButton::SetPointerOver(bool over) {
@@ -113,7 +164,7 @@ void TRzToolButton::mouseReleaseEvent(QMouseEvent* event) {
     mouse_down_ = false;
     pointer_over_ = rect().contains(event->position().toPoint());
     update();
-    if (pointer_over_ && OnClick) OnClick();
+    if (pointer_over_) Click();
   });
 }
 

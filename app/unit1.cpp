@@ -9,6 +9,9 @@
 #include <QWindow>
 #include <cmath>
 
+#include <QAction>
+
+#include "app/accessibility.h"
 #include "app/application.h"
 #include "app/colors.h"
 #include "app/error_trap.h"
@@ -19,6 +22,7 @@
 #include "app/panel.h"
 #include "app/status_bar.h"
 #include "app/support/perf_trace.h"
+#include "app/support/trapped_action.h"
 #include "app/tool_button.h"
 #include "app/toolbar.h"
 #include "conversion/threads/id_thread_component.h"
@@ -42,6 +46,7 @@ QFont WindowFont() {
 }  // namespace
 
 TForm1::TForm1(QWidget* owner) : QWidget(owner) {
+  InstallWindowAccessibility();
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Quorvane"));
   // A normal top-level window (a dialog-type one gets no taskbar button on
@@ -67,29 +72,45 @@ TForm1::TForm1(QWidget* owner) : QWidget(owner) {
   Memo1->setObjectName(QStringLiteral("Memo1"));
   Memo1->setGeometry(Scaled(8, 263, 313, 311));
   Memo1->OnError = [](std::exception_ptr error) { ReportUnhandledError(error); };
+  Memo1->setAccessibleName(QString::fromUtf8("16进制文本"));
+  Memo1->setAccessibleDescription(QString::fromUtf8("图片的16进制文本，可以编辑"));
 
   Panel1 = new TPanel(this, TPanel::TFrame::FlatEtched);
   Panel1->setGeometry(Scaled(8, 32, 313, 225));
   Image1 = new TImage(Panel1);
   Image1->setObjectName(QStringLiteral("Image1"));
+  Image1->setAccessibleName(QString::fromUtf8("打开的图片"));
   Image1->setGeometry(Panel1->ClientRect());
 
   Panel2 = new TPanel(this, TPanel::TFrame::RaisedBevel);
   Panel2->setGeometry(Scaled(327, 35, 589, 539));
   Image2 = new TImage(Panel2);
   Image2->setObjectName(QStringLiteral("Image2"));
+  Image2->setAccessibleName(QString::fromUtf8("还原的图片"));
   Image2->setGeometry(Panel2->ClientRect());
 
   RzToolbar1 = new TRzToolbar(this);
   RzToolbar1->setGeometry(0, 0, width(), Scaled(0, 0, 0, 29).height());
   // The row height and the members' sizes scale with the rest of the window.
   RzToolbar1->SetRowHeight(Scaled(0, 0, 0, TRzToolbar::kRowHeight).height());
-  auto add_button = [&](const char* caption, int image_index, void (TForm1::*handler)()) {
+  RzToolbar1->setAccessibleName(QString::fromUtf8("工具栏"));
+  RzToolbar1->setAccessibleDescription(QString::fromUtf8("程序的四个命令"));
+  auto add_button = [&](const char* caption, int image_index, void (TForm1::*handler)(),
+                        QKeySequence key, const char* description) {
     auto* button =
         new TRzToolButton(RzToolbar1, QString::fromUtf8(caption), ImageList1.get(), image_index);
     button->resize(button->width(), Scaled(0, 0, 0, button->height()).height());
     button->OnClick = [this, handler] { (this->*handler)(); };
     RzToolbar1->AddControl(button);
+    // The same command from the keyboard, anywhere in the window; the text
+    // box's own keys (clipboard, undo, select all) are none of these.
+    auto* action = new QAction(this);
+    action->setShortcut(key);
+    action->setShortcutContext(Qt::WindowShortcut);
+    ConnectTrapped(
+        action, [this, handler] { (this->*handler)(); }, ReportUnhandledError);
+    addAction(action);
+    button->SetShortcut(key, QString::fromUtf8(description));
     return button;
   };
   auto add_spacer = [&] {
@@ -98,13 +119,21 @@ TForm1::TForm1(QWidget* owner) : QWidget(owner) {
     RzToolbar1->AddControl(spacer);
     return spacer;
   };
-  RzToolButton1 = add_button("打开图片", 0, &TForm1::RzToolButton1Click);
+  RzToolButton1 =
+      add_button("打开图片", 0, &TForm1::RzToolButton1Click, kOpenKey, "打开JPEG图片文件");
   RzSpacer1 = add_spacer();
-  RzToolButton2 = add_button("图片转16进制", 2, &TForm1::RzToolButton2Click);
+  RzToolButton2 = add_button("图片转16进制", 2, &TForm1::RzToolButton2Click, kToHexKey,
+                             "把打开的图片转为16进制文本");
   RzSpacer2 = add_spacer();
-  RzToolButton3 = add_button("16进制图片还原", 4, &TForm1::RzToolButton3Click);
+  RzToolButton3 = add_button("16进制图片还原", 4, &TForm1::RzToolButton3Click, kToPictureKey,
+                             "把文本框中的16进制文本还原为图片");
   RzSpacer3 = add_spacer();
-  RzToolButton4 = add_button("退出", 6, &TForm1::RzToolButton4Click);
+  RzToolButton4 = add_button("退出", 6, &TForm1::RzToolButton4Click, kExitKey, "退出程序");
+  // Tab goes from the text box along the buttons and back.
+  setTabOrder(Memo1, RzToolButton1);
+  setTabOrder(RzToolButton1, RzToolButton2);
+  setTabOrder(RzToolButton2, RzToolButton3);
+  setTabOrder(RzToolButton3, RzToolButton4);
 
   StatusBar1 = new TStatusBar(this);
   StatusBar1->setGeometry(Scaled(0, 582, 924, 19));

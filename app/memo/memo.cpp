@@ -233,7 +233,15 @@ void TMemo::Changed(bool edited) {
 
 void TMemo::TextUpdated() {
   if (QAccessible::isActive()) {
-    QAccessibleEvent ev(this, QAccessible::TextUpdated);
+    // What changed, and a bounded part of it: assistive tools speak it, and
+    // never ask for the whole text of millions of characters.
+    const TMemoChange& change = doc_.LastChange();
+    auto text = [](const std::string& bytes) {
+      return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    };
+    QAccessibleTextUpdateEvent ev(this, static_cast<int>(std::min<int64_t>(change.pos, INT32_MAX)),
+                                  text(change.removed), text(change.inserted));
+    ev.setCursorPosition(static_cast<int>(std::min<int64_t>(doc_.Caret(), INT32_MAX)));
     QAccessible::updateAccessibility(&ev);
   }
 }

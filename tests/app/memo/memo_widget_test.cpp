@@ -501,6 +501,26 @@ TEST_F(MemoWidget, AccessibleTextWorksOnVisualLinesAndBoundedRanges) {
   EXPECT_EQ(memo_->Model().Mid(0, 3), "AB5");
 }
 
+// Assistive tools are told what changed (a text-update event made from the
+// document's last change), its texts bounded: a 20-million-character text is
+// never copied for them.
+TEST_F(MemoWidget, AssistiveToolsHearWhatChangedBounded) {
+  memo_->SetText("one two");
+  memo_->SetSelection(4, 7);
+  Key(Qt::Key_X);
+  const TMemoChange& typed = memo_->Document().LastChange();
+  EXPECT_EQ(typed.pos, 4);
+  EXPECT_EQ(typed.removed, "two");
+  EXPECT_EQ(typed.inserted, "x");
+  memo_->SetText(std::string(20'000'000, '7'));
+  const TMemoChange& replaced = memo_->Document().LastChange();
+  EXPECT_EQ(replaced.pos, 0);
+  EXPECT_EQ(replaced.removed, "one x");
+  EXPECT_EQ(static_cast<int64_t>(replaced.inserted.size()), TMemoChange::kNoteBytes);
+  Key(Qt::Key_Z, Qt::ControlModifier);  // SetText keeps no history: nothing changes
+  EXPECT_EQ(memo_->Document().LastChange().removed, "one x");
+}
+
 // Random edits through the widget, with the real font: the index must match a box
 // that was given the final text whole.
 TEST_F(MemoWidget, EditsWithTheRealFontMatchAFullWrap) {
