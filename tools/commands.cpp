@@ -99,13 +99,13 @@ std::string OutputFor(const TCommandLine& line, const std::string& input) {
 // Starts a file's report, a blank line apart from the one before.
 void BeginReport(const std::string& path, const std::string& kind) {
   static bool first = true;
-  if (!first) std::printf("\n");
+  if (!first) WriteText(stdout, "\n");
   first = false;
-  std::printf("%s: %s\n", path.c_str(), kind.c_str());
+  WriteText(stdout, path + ": " + kind + "\n");
 }
 
 void PrintField(const char* name, const std::string& value) {
-  std::printf("  %-12s %s\n", name, value.c_str());
+  WriteText(stdout, Format("  %-12s %s\n", name, value.c_str()));
 }
 
 // The facts of a loaded JPEG picture and a full decode. False when the picture
@@ -257,9 +257,9 @@ std::string ErrorText(const std::exception_ptr& error) {
 void ReportError(const std::string& subject, const std::string& text) {
   std::fflush(stdout);
   if (subject.empty()) {
-    std::fprintf(stderr, "%s: %s\n", kProgramName, text.c_str());
+    WriteText(stderr, Format("%s: %s\n", kProgramName, text.c_str()));
   } else {
-    std::fprintf(stderr, "%s: %s: %s\n", kProgramName, subject.c_str(), text.c_str());
+    WriteText(stderr, Format("%s: %s: %s\n", kProgramName, subject.c_str(), text.c_str()));
   }
 }
 
@@ -272,7 +272,7 @@ int RunToHex(const TCommandLine& line) {
   std::set<std::string> seen;
   for (const std::string& input : line.Inputs) {
     outputs.push_back(OutputFor(line, input));
-    if (outputs.back() != "-" && !seen.insert(FullPathName(outputs.back())).second) {
+    if (outputs.back() != "-" && !seen.insert(FileNameKey(outputs.back())).second) {
       ReportError("", "more than one FILE would be written to " + outputs.back());
       return kExitUsage;
     }
