@@ -11,6 +11,7 @@
 
 #include "app/application.h"
 #include "app/message_box.h"
+#include "app/perf_trace.h"
 #include "app/unit1.h"
 #include "base/platform.h"
 #include "conversion/jpeg_registration.h"
@@ -26,7 +27,7 @@ QMessageLogContext g_no_context;
 
 // The window system plugin Qt tried last, as its messages name it
 // ("... Qt platform plugin "NAME" in "FOLDER"..."), and whether it was not
-// there at all. Called with the messages held.
+// there at all. Called under g_held_mutex.
 struct TPluginFailure {
   std::string name, folder;
   bool missing = false;
@@ -55,8 +56,9 @@ std::string NoDisplayLine(const TPluginFailure& plugin) {
                               plugin.name.rfind("wayland", 0) == 0;
   std::string why;
   if (plugin.missing) {
-    why = "the window system plugin \"" + plugin.name + "\" is missing from \"" + plugin.folder +
-          "\"; installing the program again may mend this";
+    why = "the window system plugin \"" + plugin.name + "\" is missing" +
+          (plugin.folder.empty() ? "" : " from \"" + plugin.folder + "\"") +
+          "; installing the program again may mend this";
   } else if (!display_system) {
     why = "the window system \"" + plugin.name + "\" could not be started";
   } else if (!platform.isEmpty() && !platform.startsWith("xcb") &&
@@ -77,8 +79,9 @@ std::string NoDisplayLine(const TPluginFailure& plugin) {
 // no terminal shows that line.
 std::string StartupFailureBoxText(const TPluginFailure& plugin) {
   if (plugin.missing)
-    return "无法显示窗口：缺少窗口系统插件“" + plugin.name + "”（在“" + plugin.folder +
-           "”中找不到）。\n\n重新安装本程序可以解决这个问题。";
+    return "无法显示窗口：缺少窗口系统插件“" + plugin.name + "”" +
+           (plugin.folder.empty() ? "" : "（在“" + plugin.folder + "”中找不到）") +
+           "。\n\n重新安装本程序可以解决这个问题。";
   if (plugin.name.empty()) return "无法显示窗口。";
   return "无法显示窗口：窗口系统“" + plugin.name + "”无法启动。";
 }
@@ -151,5 +154,8 @@ int main(int argc, char** argv) {
   }
   qv::UnregisterJPEGFormats();
   application.reset();
+  // The halt ran to its end (a log-off test reads this: a process the system
+  // ended before that would not get here).
+  qv::PerfMark(QStringLiteral("halted"));
   return exit_code;
 }
