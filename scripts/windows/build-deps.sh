@@ -2,7 +2,9 @@
 # Cross-builds the Windows dependencies (libjpeg-turbo as a static library
 # with its SIMD code, Qt Core/Gui/Widgets/Test and their Windows plugins as
 # DLLs) once into the cache, from Debian's source packages, and prints the
-# cache prefix on its last line. A finished cache is reused as it is: its key
+# cache prefix on standard output; everything else (progress, estimates,
+# failures) goes to standard error, so a caller that takes the prefix still
+# shows the rest as it comes. A finished cache is reused as it is: its key
 # (versions.sh) covers what decides the built files.
 #
 # Usage: build-deps.sh [--print-prefix]
@@ -14,6 +16,7 @@ set -Eeuo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 . "$here/versions.sh"
 . "$here/recipe.sh"
+exec 3>&1 1>&2 # fd 3: the prefix
 
 # The versions the sources in the cache were resolved to, while the pins are
 # the ones they were resolved from; else the pins.
@@ -27,10 +30,10 @@ if [ -f "$src/used.sh" ]; then
 fi
 prefix="$QW_CACHE_ROOT/$(qw_key "$QW_QT_USED" "$QW_JPEG_USED")"
 
-if [ "${1:-}" = --print-prefix ]; then echo "$prefix"; exit 0; fi
+if [ "${1:-}" = --print-prefix ]; then echo "$prefix" >&3; exit 0; fi
 if [ -f "$prefix/.complete" ]; then
   echo "windows deps: cached in $prefix"
-  echo "$prefix"
+  echo "$prefix" >&3
   exit 0
 fi
 
@@ -48,7 +51,7 @@ key="$(qw_key "$QW_QT_USED" "$QW_JPEG_USED")"
 prefix="$QW_CACHE_ROOT/$key"
 if [ -f "$prefix/.complete" ]; then
   echo "windows deps: cached in $prefix"
-  echo "$prefix"
+  echo "$prefix" >&3
   exit 0
 fi
 
@@ -126,4 +129,4 @@ fi
 rm -rf "$work"
 echo "built $(date -u +%FT%TZ) in $(( (SECONDS - t_all) / 60 )) min, key $key" >"$prefix/.complete"
 echo "windows deps: done in $(( (SECONDS - t_all) / 60 )) min"
-echo "$prefix"
+echo "$prefix" >&3

@@ -10,10 +10,9 @@ root="$(cd "$here/../.." && pwd)"
 build="${1:-build-windows}"
 JOBS="${JOBS:-$(nproc)}"
 
-# Its progress and time estimate go to the terminal as they come (about 25
-# minutes from an empty cache); its last line is the prefix.
-prefix="$(bash "$here/build-deps.sh" | tee /dev/stderr | tail -n 1)" \
-  || { echo "windows: dependency build failed" >&2; exit 1; }
+# Its progress and time estimate reach the terminal as they come (about 25
+# minutes from an empty cache): only the prefix is taken from its output.
+prefix="$(bash "$here/build-deps.sh")" || { echo "windows: dependency build failed" >&2; exit 1; }
 [ -f "$prefix/.complete" ] || { echo "windows: dependency build failed" >&2; exit 1; }
 
 t=$SECONDS
