@@ -121,18 +121,21 @@ test-windows:
 	bash scripts/windows/check-upgrade.sh $(WINDOWS_BUILD)/dist/quorvane-*-win64-setup.exe \
 	  $(WINDOWS_BUILD)/stage/quorvane-*-win64
 
-# libFuzzer targets, built with clang in build-fuzz. FUZZ_SECONDS > 0 runs
-# each target that long after replaying its corpus and the regression inputs.
-FUZZ_SECONDS ?= 0
+# libFuzzer targets, built with clang in build-fuzz. Every target replays its
+# corpus and the regression inputs, then runs a fixed number of new inputs from a
+# fixed seed (the same inputs on every machine and under any load): FUZZ_RUNS=N
+# for N each, FUZZ_RUNS=0 to replay only. Fresh seeds are make soak's.
+FUZZ_RUNS ?=
 FUZZ_BUILD = CC=clang CXX=clang++ cmake -S . -B build-fuzz $(SANITIZER_FLAGS) -DQUORVANE_FUZZ=ON \
   -DQUORVANE_TESTS=OFF $(CMAKE_ARGS) && cmake --build build-fuzz -j $(JOBS) --target fuzz_targets
 fuzz: deps
 	$(FUZZ_BUILD)
-	bash scripts/fuzz.sh build-fuzz replay $(FUZZ_SECONDS)
+	bash scripts/fuzz.sh build-fuzz replay $(FUZZ_RUNS)
 
 # Not in CI: the stress tests (ThreadSanitizer build) and the fuzz targets with
 # fresh seeds, round after round, for SOAK_SECONDS (default an hour); each seed
-# is printed, and a failure prints how to replay it.
+# is printed, and a failure prints how to replay it. FUZZ_ONLY=<targets> and
+# SOAK_STRESS=0 narrow it down.
 SOAK_SECONDS ?= 3600
 soak: deps
 	$(TSAN_BUILD)

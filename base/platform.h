@@ -72,6 +72,10 @@ uint64_t CurrentThreadId();
 // Both return 0 on success, else the system's error number.
 int SetThreadPriorityLevel(uint64_t thread_id, int level);
 int GetThreadPriorityLevel(uint64_t thread_id, int& level);
+// The level a thread reads back once `level` was set on it: the system may keep a
+// nearby one when the requested one lies outside its range (Linux clamps nice values,
+// so in a niced process several low levels read back alike).
+int AppliedThreadPriorityLevel(int level);
 // Milliseconds from a monotonic clock, wrapping at 32 bits.
 uint32_t TickCount32();
 // Upper bound for one allocation: a block bigger than the machine's memory

@@ -100,13 +100,17 @@ int ProcessNice(int& nice) {
   return nice == -1 ? errno : 0;
 }
 
+int NiceOfLevel(int base, int level) {
+  const int nice = base - level;
+  return nice < -20 ? -20 : (nice > 19 ? 19 : nice);
+}
+
 }  // namespace
 
 int SetThreadPriorityLevel(uint64_t thread_id, int level) {
   int base = 0;
   if (const int error = ProcessNice(base)) return error;
-  int nice = base - level;
-  nice = nice < -20 ? -20 : (nice > 19 ? 19 : nice);
+  const int nice = NiceOfLevel(base, level);
   if (setpriority(PRIO_PROCESS, static_cast<id_t>(thread_id), nice) != 0) return errno;
   return 0;
 }
@@ -119,6 +123,12 @@ int GetThreadPriorityLevel(uint64_t thread_id, int& level) {
   if (nice == -1 && errno != 0) return errno;
   level = base - nice;
   return 0;
+}
+
+int AppliedThreadPriorityLevel(int level) {
+  int base = 0;
+  if (ProcessNice(base) != 0) return level;
+  return base - NiceOfLevel(base, level);
 }
 
 uint32_t TickCount32() {

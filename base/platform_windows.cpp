@@ -301,6 +301,10 @@ int GetThreadPriorityLevel(uint64_t thread_id, int& level) {
   return error;
 }
 
+int AppliedThreadPriorityLevel(int level) {
+  return level;
+}
+
 uint32_t TickCount32() {
   return GetTickCount();
 }

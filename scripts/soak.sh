@@ -5,7 +5,10 @@
 # run; a failure prints the command that replays it, its log stays in
 # TSAN_BUILD/soak/, and the soak ends with a failing status.
 #   scripts/soak.sh TSAN_BUILD FUZZ_BUILD
-# SOAK_FUZZ_SECONDS (default 30): how long each fuzz target runs per seed.
+# SOAK_FUZZ_SECONDS (default 30): how long each fuzz target runs per seed;
+# FUZZ_ONLY="fuzz_memo_edit ..." soaks just those targets; SOAK_STRESS=0 leaves
+# out the stress tests. A fault a soak finds is mended with its input committed
+# under fuzz/regression/<target>/, so that CI replays it from then on.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 TSAN_BUILD=${1:?ThreadSanitizer build folder}
@@ -30,6 +33,7 @@ end=$((SECONDS + TOTAL))
 while [ "$SECONDS" -lt "$end" ]; do
   round=$((round + 1))
   for entry in "${STRESS[@]}"; do
+    [ "${SOAK_STRESS:-1}" = 0 ] && break
     IFS='|' read -r bin filter <<<"$entry"
     seed=$(fresh_seed)
     log=$LOGS/$(basename "$bin")-$seed.log
@@ -44,7 +48,7 @@ while [ "$SECONDS" -lt "$end" ]; do
   done
   seed=$(fresh_seed)
   echo "round $round: fuzz targets, seed $seed, $FUZZ_SLICE s each"
-  FUZZ_SEED=$seed bash scripts/fuzz.sh "$FUZZ_BUILD" replay "$FUZZ_SLICE" || failures=$((failures + 1))
+  FUZZ_SEED=$seed bash scripts/fuzz.sh "$FUZZ_BUILD" explore "$FUZZ_SLICE" || failures=$((failures + 1))
 done
 echo "soak: $round rounds in $SECONDS s, $failures failed"
 [ "$failures" -eq 0 ]

@@ -141,6 +141,8 @@ TThreadPriority TThread::Priority() const {
   if (!thread_live_) return priority_;
   int level = 0;
   if (const int error = GetThreadPriorityLevel(thread_id_, level)) RaiseThreadError(error);
+  // In a niced process the system may keep the last level set as a neighbour's.
+  if (level == AppliedThreadPriorityLevel(PriorityLevel(priority_))) return priority_;
   return PriorityFromLevel(level);
 }
 

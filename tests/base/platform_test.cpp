@@ -199,15 +199,14 @@ TEST(PlatformThreads, NameAndPriorityOfTheCallingThread) {
       int read = 99;
       const int error = SetThreadPriorityLevel(CurrentThreadId(), level);
       GetThreadPriorityLevel(CurrentThreadId(), read);
-      levels.emplace_back(error, read);
+      // In a niced process the system keeps a nearby level; it says which.
+      levels.emplace_back(error, read == AppliedThreadPriorityLevel(level) ? level : read);
     }
   });
   worker.join();
   const std::string full = "IdThread (unknown)";
   EXPECT_GE(name.size(), 15u);
   EXPECT_EQ(full.compare(0, name.size(), name), 0) << name;
-  if (levels.front() == std::pair{0, 0})
-    GTEST_SKIP() << "the process runs at the lowest priority already (nice 19?)";
   EXPECT_EQ(levels, (std::vector<std::pair<int, int>>{{0, -1}, {0, -2}}));
 }
 
