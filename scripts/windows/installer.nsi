@@ -14,6 +14,7 @@ ManifestDPIAware true
 !include "${FILES_NSH}"
 
 Name "${APP} ${VERSION}"
+BrandingText "${APP} ${VERSION}"
 OutFile "${OUTFILE}"
 Icon "${ICON}"
 UninstallIcon "${ICON}"
@@ -60,15 +61,23 @@ FunctionEnd
 ; (another user's, or Program Files without administrator rights) would only
 ; fail half-way through the copying.
 Function CheckInstallDir
+  ; A folder made only for this check goes again: the user may still go back.
+  StrCpy $1 "made"
+  IfFileExists "$INSTDIR\*.*" 0 +2
+    StrCpy $1 ""
   ClearErrors
   CreateDirectory "$INSTDIR"
   FileOpen $0 "$INSTDIR\quorvane-setup.tmp" w
   IfErrors 0 writable
+    StrCmp $1 "" +2
+      RMDir "$INSTDIR"
     MessageBox MB_OK|MB_ICONSTOP "$(QvNotWritable)"
     Abort
   writable:
   FileClose $0
   Delete "$INSTDIR\quorvane-setup.tmp"
+  StrCmp $1 "" +2
+    RMDir "$INSTDIR"
 FunctionEnd
 
 ; The system refuses to replace a program that is running: ask the user to
