@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "base/format.h"
+#include "base/interrupt_paths.h"
 #include "base/platform.h"
 
 namespace qv {
@@ -394,16 +395,10 @@ bool IsReadOnlyFile(const std::string& path) {
 
 namespace {
 
-// Paths the interrupt handler deletes. Slots are swapped atomically, so the
-// handler sees either a whole path or none; it only calls unlink.
-constexpr int kInterruptSlots = 8;
-std::atomic<char*> g_delete_on_interrupt[kInterruptSlots];
-static_assert(std::atomic<char*>::is_always_lock_free);
+constinit TInterruptPaths<char> g_delete_on_interrupt;
 
 void OnInterrupt(int signal_number) {
-  for (auto& slot : g_delete_on_interrupt) {
-    if (const char* path = slot.load()) ::unlink(path);
-  }
+  g_delete_on_interrupt.DeleteAll([](const char* path) { ::unlink(path); });
   // SA_RESETHAND restored the default action; the pending signal ends the
   // process on return, with the status a shell expects.
   ::raise(signal_number);
@@ -428,23 +423,11 @@ void InstallInterruptHandlers() {
 
 void DeleteOnInterrupt(const std::string& path) {
   InstallInterruptHandlers();
-  char* copy = ::strdup(path.c_str());
-  if (copy == nullptr) return;
-  for (auto& slot : g_delete_on_interrupt) {
-    char* expected = nullptr;
-    if (slot.compare_exchange_strong(expected, copy)) return;
-  }
-  std::free(copy);
+  g_delete_on_interrupt.Add(path);
 }
 
 void KeepOnInterrupt(const std::string& path) {
-  for (auto& slot : g_delete_on_interrupt) {
-    char* held = slot.load();
-    if (held != nullptr && path == held && slot.compare_exchange_strong(held, nullptr)) {
-      std::free(held);
-      return;
-    }
-  }
+  g_delete_on_interrupt.Remove(path);
 }
 
 #ifndef MADV_POPULATE_WRITE

@@ -37,6 +37,7 @@
 #include <vector>
 
 #include "base/format.h"
+#include "base/interrupt_paths.h"
 #include "base/platform.h"
 
 namespace qv {
@@ -573,17 +574,11 @@ bool IsReadOnlyFile(const std::string& path) {
 
 namespace {
 
-// Paths the console handler deletes, swapped in and out atomically as on Linux.
-constexpr int kInterruptSlots = 8;
-std::atomic<wchar_t*> g_delete_on_interrupt[kInterruptSlots];
+constinit TInterruptPaths<wchar_t> g_delete_on_interrupt;
 
-// Runs on a thread of its own, beside the program: each path is taken out of
-// its slot before use, so that KeepOnInterrupt cannot free it meanwhile (the
-// process ends after this; what is taken is never freed).
+// Runs on a thread of its own, beside the program.
 BOOL WINAPI OnInterrupt(DWORD) {
-  for (auto& slot : g_delete_on_interrupt) {
-    if (const wchar_t* path = slot.exchange(nullptr)) DeleteFileW(path);
-  }
+  g_delete_on_interrupt.DeleteAll([](const wchar_t* path) { DeleteFileW(path); });
   // Not handled: the next handler, finally the system's, ends the process.
   return FALSE;
 }
@@ -597,25 +592,11 @@ void InstallInterruptHandler() {
 
 void DeleteOnInterrupt(const std::string& path) {
   InstallInterruptHandler();
-  const std::wstring wide = WidePath(path);
-  wchar_t* copy = _wcsdup(wide.c_str());
-  if (copy == nullptr) return;
-  for (auto& slot : g_delete_on_interrupt) {
-    wchar_t* expected = nullptr;
-    if (slot.compare_exchange_strong(expected, copy)) return;
-  }
-  std::free(copy);
+  g_delete_on_interrupt.Add(WidePath(path));
 }
 
 void KeepOnInterrupt(const std::string& path) {
-  const std::wstring wide = WidePath(path);
-  for (auto& slot : g_delete_on_interrupt) {
-    wchar_t* held = slot.load();
-    if (held != nullptr && wide == held && slot.compare_exchange_strong(held, nullptr)) {
-      std::free(held);
-      return;
-    }
-  }
+  g_delete_on_interrupt.Remove(WidePath(path));
 }
 
 // Large pages need a privilege ordinary users lack, and fresh allocations

@@ -1,6 +1,6 @@
 // The two streams between bytes and hex text. Everything that turns a picture
-// into text or text into a picture goes through them: the window's
-// conversions (picture_hex.h) and the command line's.
+// into text or text into a picture goes through them (picture_hex.h, for the
+// window and the command line alike).
 #pragma once
 
 #include <cstdint>

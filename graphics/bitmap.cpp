@@ -7,6 +7,7 @@
 #include "base/streams.h"
 #include "graphics/canvas.h"
 #include "graphics/dib_reader.h"
+#include "graphics/file_bytes_graphic.h"
 
 namespace qv {
 
@@ -175,17 +176,13 @@ void TBitmap::DrawInto(TCanvas& canvas, const TRect& rect) {
 }
 
 void TBitmap::ReadFromStream(TStream& stream) {
-  const int64_t count = stream.Size() - stream.Position();
-  if (count <= 0) {
+  if (stream.Size() - stream.Position() <= 0) {
     AssignImage(QImage());
     return;
   }
-  // No BMP within the pixel budget is this big; refuse before buffering it.
-  if (count > PictureBudget() + (int64_t{1} << 20)) RaiseOutOfMemory();
-  QByteArray bytes(static_cast<qsizetype>(count), Qt::Uninitialized);
-  stream.ReadBuffer(bytes.data(), count);
-  AssignImage(
-      ReadBmpFile(reinterpret_cast<const uint8_t*>(bytes.constData()), count, kBitmapInvalidText));
+  const QByteArray bytes = ReadPictureFile(stream);
+  AssignImage(ReadBmpFile(reinterpret_cast<const uint8_t*>(bytes.constData()), bytes.size(),
+                          kBitmapInvalidText));
 }
 
 TClipboardData TBitmap::ToDIB() const {

@@ -3,7 +3,6 @@
 #include <cstdlib>
 
 #include "base/exceptions.h"
-#include "base/streams.h"
 #include "graphics/canvas.h"
 #include "graphics/dib_reader.h"
 
@@ -47,36 +46,14 @@ int64_t ChooseEntry(const uint8_t* directory, int64_t count) {
 
 }  // namespace
 
-void TIcon::AssignFrom(TPersistent* source) {
-  if (auto* icon = dynamic_cast<TIcon*>(source)) {
-    if (icon == this) return;
-    bytes_ = icon->bytes_;
-    image_ = icon->image_;
-    NotifyChanged(this);
-    return;
-  }
-  TGraphic::AssignFrom(source);
-}
-
 void TIcon::DrawInto(TCanvas& canvas, const TRect& rect) {
   if (IsEmpty()) return;
-  canvas.Painter().drawImage(QPoint(rect.Left, rect.Top), image_);
-}
-
-void TIcon::SetHeight(int32_t) {
-  throw EInvalidGraphicOperation("Cannot change the size of an icon");
-}
-
-void TIcon::SetWidth(int32_t) {
-  throw EInvalidGraphicOperation("Cannot change the size of an icon");
+  canvas.Painter().drawImage(QPoint(rect.Left, rect.Top), Image());
 }
 
 void TIcon::ReadFromStream(TStream& stream) {
-  const int64_t count = std::max<int64_t>(stream.Size() - stream.Position(), 0);
-  // 256 entries of 256x256 32-bit pixels stay far below this.
-  if (count > PictureBudget()) RaiseOutOfMemory();
-  QByteArray bytes(static_cast<qsizetype>(count), Qt::Uninitialized);
-  stream.ReadBuffer(bytes.data(), count);
+  QByteArray bytes = ReadPictureFile(stream);
+  const int64_t count = bytes.size();
   const auto* p = reinterpret_cast<const uint8_t*>(bytes.constData());
   if (count < kHeaderSize) throw EReadError(kStreamReadErrorText);
   const uint16_t type = U16(p + 2);
@@ -90,21 +67,7 @@ void TIcon::ReadFromStream(TStream& stream) {
   if (image_at > count || image_size > count - image_at) throw EReadError(kStreamReadErrorText);
   if (image_size == 0) throw EInvalidGraphic(kIconInvalidText);
   QImage image = ReadIconImage(p + image_at, image_size, kIconInvalidText);
-  bytes_ = std::move(bytes);
-  image_ = std::move(image);
-  NotifyChanged(this);
-}
-
-void TIcon::WriteToStream(TStream& stream) {
-  if (!bytes_.isEmpty()) stream.WriteBuffer(bytes_.constData(), bytes_.size());
-}
-
-void TIcon::ReadFromClipboard(TClipboardFormat, const TClipboardData&, TPaletteHandle) {
-  throw EInvalidGraphicOperation("Icons cannot be exchanged through the clipboard");
-}
-
-void TIcon::WriteToClipboard(TClipboardFormat&, TClipboardData&, TPaletteHandle&) {
-  throw EInvalidGraphicOperation("Icons cannot be exchanged through the clipboard");
+  Keep(std::move(bytes), std::move(image));
 }
 
 }  // namespace qv

@@ -1,7 +1,7 @@
 #include "graphics/picture_box.h"
 
 #include "graphics/icon.h"
-#include "graphics/metafile.h"
+#include "graphics/metafile/metafile.h"
 
 namespace qv {
 

@@ -4,7 +4,7 @@
 
 #include "graphics/bitmap.h"
 #include "graphics/icon.h"
-#include "graphics/metafile.h"
+#include "graphics/metafile/metafile.h"
 #include "graphics/png_picture.h"
 
 namespace qv {

@@ -12,10 +12,12 @@ fi
 out="$(cd "$build" && pwd)/demo"
 mkdir -p "$out"
 echo "No display: running the demo under Xvfb."
-export QUORVANE="$exe"
+QUORVANE="$exe"
+WORK=$(mktemp -d /tmp/quorvane-demo.XXXXXX)
 here=$(cd "$(dirname "$0")" && pwd)
-# shellcheck source=../tests/e2e/lib.sh
-source "$here/../tests/e2e/lib.sh"
+# shellcheck source=lib/quorvane_window.sh
+source "$here/lib/quorvane_window.sh"
+trap 'cleanup; rm -rf "$WORK"' EXIT
 bash "$here/make-sample.sh" "$out/sample.jpg"
 start_display
 start_app

@@ -5,7 +5,7 @@
 #include "fuzz/fuzz_support.h"
 #include "graphics/bitmap.h"
 #include "graphics/icon.h"
-#include "graphics/metafile.h"
+#include "graphics/metafile/metafile.h"
 #include "graphics/png_picture.h"
 
 using namespace qv;

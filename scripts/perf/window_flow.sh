@@ -8,13 +8,16 @@
 # machine needs at least for it, measured beside it (perf_memory_floor: 2N
 # bytes of fresh memory made resident and written, N bytes read).
 # Usage: QUORVANE=build/bin/quorvane window_flow.sh OUT.jsonl [MB...]
+set -euo pipefail
 out=$1
 shift
 sizes=("${@:-1 10 40}")
+QUORVANE=${QUORVANE:?path of the quorvane binary}
 FLOOR=${FLOOR:-$(dirname "$QUORVANE")/../bench/perf_memory_floor}
-# shellcheck source=../../tests/e2e/lib.sh
-source "$(dirname "$0")/../../tests/e2e/lib.sh"
-E2E_TIMEOUT=120
+WORK=$(mktemp -d /tmp/quorvane-flow.XXXXXX)
+# shellcheck source=../lib/quorvane_window.sh
+source "$(dirname "$0")/../lib/quorvane_window.sh"
+trap 'cleanup; rm -rf "$WORK"' EXIT
 start_display
 : >"$out"
 

@@ -11,33 +11,20 @@ set -euo pipefail
 setup="$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"
 stage="$(cd "$2" && pwd)"
 corpus="${QUORVANE_CORPUS:-$(cd "$(dirname "$0")/../.." && pwd)/../shared/corpus}"
-work="$(mktemp -d /tmp/quorvane-installer.XXXXXX)"
-export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-xvfb_pid=""
+WORK="$(mktemp -d /tmp/quorvane-installer.XXXXXX)"
+export WINEPREFIX="$WORK/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# shellcheck source=../lib/x_session.sh
+source "$(dirname "$0")/../lib/x_session.sh"
 cleanup() {
   wineserver -k 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  rm -rf "$work"
+  stop_display
+  rm -rf "$WORK"
 }
 trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
-
-# until SECONDS COMMAND...: retries COMMAND until it succeeds or time is up.
-until_ok() {
-  local deadline=$((SECONDS + $1))
-  shift
-  until "$@" >/dev/null 2>&1; do
-    [ $SECONDS -lt $deadline ] || return 1
-    sleep 0.1
-  done
-}
 
 # A display of its own from the start: Wine's desktop process starts with the
 # prefix's first program and keeps that program's display for all later ones.
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-until_ok 60 test -s "$work/display" || fail "Xvfb did not start"
-export DISPLAY=":$(head -n1 "$work/display")"
+start_xvfb
 
 wineboot -i >/dev/null 2>&1 && wineserver -w
 user_dir="$WINEPREFIX/drive_c/users/$(id -un)"
@@ -70,12 +57,12 @@ if [ "${3:-}" != --no-program ]; then
 
   picture="$corpus/jpeg/good/ljt-testorig.jpg"
   hex_tool="C:\\users\\$(id -un)\\AppData\\Local\\Programs\\Quorvane\\quorvane-hex.exe"
-  cp "$picture" "$work/in.jpg"
-  (cd "$work" && wine "$hex_tool" to-hex in.jpg -o in.hex && wine "$hex_tool" to-jpeg in.hex -o out.jpg) \
+  cp "$picture" "$WORK/in.jpg"
+  (cd "$WORK" && wine "$hex_tool" to-hex in.jpg -o in.hex && wine "$hex_tool" to-jpeg in.hex -o out.jpg) \
     || fail "the installed quorvane-hex failed"
-  [ "$(tr -d '\r\n' <"$work/in.hex")" = "$(od -An -v -tx1 "$picture" | tr -d ' \n' | tr a-f A-F)" ] \
+  [ "$(tr -d '\r\n' <"$WORK/in.hex")" = "$(od -An -v -tx1 "$picture" | tr -d ' \n' | tr a-f A-F)" ] \
     || fail "to-hex text differs from od's"
-  cmp "$picture" "$work/out.jpg" || fail "the round trip is not byte-exact"
+  cmp "$picture" "$WORK/out.jpg" || fail "the round trip is not byte-exact"
 fi
 
 wine "$install_dir/Uninstall.exe" /S && wineserver -w

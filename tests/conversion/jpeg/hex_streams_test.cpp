@@ -93,5 +93,54 @@ TEST(HexStreams, EncodingIntoAStreamWritesWhatJPEGToHexWrites) {
   }
 }
 
+// The conversions' stream forms (quorvane-hex's) give what their text forms
+// (the window's) give, and say where the text stops whether the load
+// succeeds or fails.
+TEST(HexStreams, StreamFormsOfTheConversionsMatchTheTextForms) {
+  const std::string jpeg = ReadAll(CorpusFile("good/jpegsuite-baseline-1x1.jpg"));
+  TJPEGImage source;
+  source.ReadFromFile(CorpusFile("good/jpegsuite-baseline-1x1.jpg"));
+  std::string text;
+  JPEGToHex(source, text);
+  TMemoryStream written;
+  JPEGToHex(source, written);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(written.Memory()),
+                        static_cast<size_t>(written.Size())),
+            text);
+
+  const int64_t pairs = static_cast<int64_t>(jpeg.size());
+  const struct {
+    std::string text;
+    bool stopped;
+    int64_t pairs_decoded;
+  } cases[] = {
+      {text, false, pairs},
+      {text + "\r\n", true, pairs},                            // loads, with a stop after the data
+      {text.substr(0, 40) + " " + text.substr(40), true, 20},  // the header cut short
+      {"FFD8 FFE0", true, 2},                                  // fails: no header
+      {"", false, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text.substr(0, 50));
+    TMemoryStream stream;
+    stream.WriteBuffer(c.text.data(), static_cast<int64_t>(c.text.size()));
+    stream.SetPosition(0);
+    TJPEGImage picture;
+    THexTextStop stop;
+    std::string got;
+    try {
+      HexToJPEG(stream, static_cast<int64_t>(c.text.size()), picture, stop);
+      got = Written(picture);
+    } catch (const Exception& e) {
+      got = "error: " + e.Message();
+    }
+    EXPECT_EQ(got, ViaHexToJPEG(c.text));
+    EXPECT_EQ(stop.Stopped, c.stopped);
+    if (c.stopped) {
+      EXPECT_EQ(stop.PairsDecoded, c.pairs_decoded);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace qv

@@ -6,7 +6,7 @@
 
 #include "graphics/bitmap.h"
 #include "graphics/icon.h"
-#include "graphics/metafile.h"
+#include "graphics/metafile/metafile.h"
 #include "graphics/picture.h"
 #include "graphics/png_picture.h"
 #include "pictures_test_support.h"

@@ -2,8 +2,9 @@
 // EOutOfMemory for a picture over the budget) and never reads or allocates
 // past what the bytes hold.
 #include "graphics/bitmap.h"
+#include "graphics/file_bytes_graphic.h"
 #include "graphics/icon.h"
-#include "graphics/metafile.h"
+#include "graphics/metafile/metafile.h"
 #include "graphics/picture_budget.h"
 #include "graphics/png_picture.h"
 #include "pictures_test_support.h"
@@ -304,6 +305,40 @@ TEST(LyingHeaders, PngChunkLongerThanTheFileIsRefused) {
                             0xFA, 0xC8, 0x21, 0x4E, 'z',  'T',  'X',  't'};
   b.resize(70, 0);
   EXPECT_EQ(ReadOutcome<TPNGPicture>(b).rfind("EPNGError", 0), 0u) << ReadOutcome<TPNGPicture>(b);
+}
+
+// Every picture that reads its file whole refuses one larger than the budget
+// for its pixels plus the same margin, before reading it; up to there the
+// bytes are read and judged by the picture class.
+TEST(LyingHeaders, FilesPastTheBudgetAndItsMarginAreRefusedWhole) {
+  testing::EnsureGuiApplication();
+  SetPictureBudgetCap(int64_t{1} << 20);
+  const int64_t limit = PictureBudget() + kPictureFileMargin;
+  const auto outcome = [](TGraphic&& picture, int64_t size) {
+    TMemoryStream stream;
+    stream.SetSize(size);
+    stream.SetPosition(0);
+    try {
+      picture.ReadFromStream(stream);
+      return std::string(kOk);
+    } catch (const Exception& e) {
+      return std::string(e.ClassName()) + ": " + e.Message();
+    }
+  };
+  const struct {
+    const char* what;
+    std::string at_the_limit, past_it;
+  } cases[] = {
+      {"bitmap", outcome(TBitmap(), limit), outcome(TBitmap(), limit + 1)},
+      {"icon", outcome(TIcon(), limit), outcome(TIcon(), limit + 1)},
+      {"PNG", outcome(TPNGPicture(), limit), outcome(TPNGPicture(), limit + 1)},
+      {"metafile", outcome(TMetafile(), limit), outcome(TMetafile(), limit + 1)},
+  };
+  SetPictureBudgetCap(0);
+  for (const auto& c : cases) {
+    EXPECT_NE(c.at_the_limit, kOutOfMemory) << c.what;
+    EXPECT_EQ(c.past_it, kOutOfMemory) << c.what;
+  }
 }
 
 }  // namespace

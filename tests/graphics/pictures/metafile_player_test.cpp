@@ -6,7 +6,7 @@
 
 #include <QRect>
 
-#include "graphics/metafile_player.h"
+#include "graphics/metafile/playback.h"
 #include "pictures_test_support.h"
 
 namespace qv {

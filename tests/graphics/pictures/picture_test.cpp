@@ -8,7 +8,7 @@
 #include "base/platform.h"
 #include "graphics/bitmap.h"
 #include "graphics/icon.h"
-#include "graphics/metafile.h"
+#include "graphics/metafile/metafile.h"
 #include "graphics/picture.h"
 #include "graphics/picture_formats.h"
 #include "graphics/png_picture.h"
@@ -296,6 +296,58 @@ TEST_F(PictureTest, ChangesAndProgressOfTheHeldPicturePassThrough) {
   picture.HeldGraphic()->SetTransparent(true);
   picture.HeldGraphic()->NotifyProgress(picture.HeldGraphic(), psRunning, 40, false, TRect{}, "m");
   EXPECT_EQ(log, (std::vector<std::string>{"change", "change", "progress 1 40 m held"}));
+}
+
+// Icons, PNG pictures and metafiles keep their file: written back byte for
+// byte, shared by a copy of the same class only, and never through the clipboard.
+TEST_F(PictureTest, PicturesThatKeepTheirFileWriteItBackAndRefuseTheClipboard) {
+  const auto error_of = [](auto&& call) {
+    try {
+      call();
+      return std::string("ok");
+    } catch (const Exception& e) {
+      return std::string(e.ClassName()) + ": " + e.Message();
+    }
+  };
+  TIcon icon;
+  TPNGPicture png;
+  TMetafile metafile;
+  const struct {
+    TGraphic* picture;
+    const char* file;
+    const char* no_clipboard;
+  } cases[] = {
+      {&icon, "ico/pil-hopper.ico", "Icons cannot be exchanged through the clipboard"},
+      {&png, "png/pngsuite-basn2c08.png", "PNG pictures cannot be exchanged through the clipboard"},
+      {&metafile, "metafile/gdip-test.emf", "Metafiles cannot be exchanged through the clipboard"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    c.picture->ReadFromFile(Corpus(c.file));
+    const std::unique_ptr<TGraphic> copy = c.picture->NewOfSameClass();
+    copy->AssignFrom(c.picture);
+    for (TGraphic* picture : {c.picture, copy.get()}) {
+      TMemoryStream written;
+      picture->WriteToStream(written);
+      const std::vector<uint8_t> bytes = testing::ReadAll(Corpus(c.file));
+      ASSERT_EQ(written.Size(), static_cast<int64_t>(bytes.size()));
+      EXPECT_EQ(std::memcmp(written.Memory(), bytes.data(), bytes.size()), 0);
+    }
+    const std::string refused = std::string("EInvalidGraphicOperation: ") + c.no_clipboard;
+    TClipboardFormat format = kClipboardDIB;
+    TClipboardData data;
+    TPaletteHandle palette{};
+    EXPECT_EQ(error_of([&] { c.picture->WriteToClipboard(format, data, palette); }), refused);
+    EXPECT_EQ(error_of([&] { c.picture->ReadFromClipboard(format, data, palette); }), refused);
+  }
+  EXPECT_EQ(error_of([&] { icon.AssignFrom(&png); }),
+            "EConvertError: Cannot assign a TPNGPicture to a TIcon");
+  EXPECT_EQ(error_of([&] { png.AssignFrom(&icon); }),
+            "EConvertError: Cannot assign a TIcon to a TPNGPicture");
+  EXPECT_EQ(error_of([&] { png.SetWidth(1); }),
+            "EInvalidGraphicOperation: Cannot change the size of a PNG picture");
+  EXPECT_EQ(error_of([&] { icon.SetHeight(1); }),
+            "EInvalidGraphicOperation: Cannot change the size of an icon");
 }
 
 }  // namespace

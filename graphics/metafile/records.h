@@ -1,6 +1,6 @@
 // What the metafile player's record handlers share: the names of the enhanced
-// records and Windows metafile functions we know, bounds-checked access to one
-// record, and the readers of points and bitmaps inside records.
+// records and Windows metafile functions we know and of the values they carry, bounds-checked
+// access to one record, and the readers of points and bitmaps inside records.
 #pragma once
 
 #include <cmath>
@@ -125,6 +125,82 @@ enum MapMode : uint32_t {
   kMapIsotropic = 7,    // window onto viewport, same scale both ways
   kMapAnisotropic = 8,  // window onto viewport
 };
+
+// How a ModifyWorldTransform record combines its transform X with the world
+// transform W.
+enum WorldTransformMode : uint32_t {
+  kWorldIdentity = 1,       // W becomes the identity
+  kWorldLeftMultiply = 2,   // X then W
+  kWorldRightMultiply = 3,  // W then X
+  kWorldSet = 4,            // W becomes X
+};
+
+// Stock objects: SelectObject's index with kStockObject set names one of them.
+inline constexpr uint32_t kStockObject = 0x80000000u;
+enum StockObject : uint32_t {
+  kStockWhiteBrush = 0,
+  kStockLightGrayBrush = 1,
+  kStockGrayBrush = 2,
+  kStockDarkGrayBrush = 3,
+  kStockBlackBrush = 4,
+  kStockNullBrush = 5,
+  kStockWhitePen = 6,
+  kStockBlackPen = 7,
+  kStockNullPen = 8,
+  kStockFirstFont = 10,  // the stock fonts, 10 to 17, all drawn with the default font
+  kStockLastFont = 17,
+};
+
+// Pen styles: the line in the low four bits, then the end caps and the joins
+// of a geometric (extended) pen, whose width is in logical units.
+enum PenStyle : uint32_t {
+  kPenSolid = 0,
+  kPenDash = 1,
+  kPenDot = 2,
+  kPenDashDot = 3,
+  kPenDashDotDot = 4,
+  kPenNull = 5,
+  kPenLineMask = 0xF,
+  kPenCapRound = 0x000,
+  kPenCapSquare = 0x100,
+  kPenCapFlat = 0x200,
+  kPenCapMask = 0xF00,
+  kPenJoinRound = 0x0000,
+  kPenJoinBevel = 0x1000,
+  kPenJoinMiter = 0x2000,
+  kPenJoinMask = 0xF000,
+  kPenGeometric = 0x10000,
+};
+
+// Brush styles; the others are pattern brushes.
+enum BrushStyle : uint32_t {
+  kBrushSolid = 0,
+  kBrushNull = 1,
+  kBrushHatched = 2,
+};
+
+// Text alignment: whether text moves the current position, then where the
+// point lies on the text horizontally and vertically.
+enum TextAlign : uint32_t {
+  kTextAlignUpdateCp = 1,
+  kTextAlignLeft = 0,
+  kTextAlignRight = 2,
+  kTextAlignCenter = 6,
+  kTextAlignHorizontal = 6,  // mask
+  kTextAlignTop = 0,
+  kTextAlignBottom = 8,
+  kTextAlignBaseline = 24,
+  kTextAlignVertical = 24,  // mask
+};
+
+// The background mode that fills behind text and dashes, and the polygon fill
+// mode that fills every enclosed area (the other modes are transparent and
+// alternate).
+inline constexpr uint32_t kBkModeOpaque = 2;
+inline constexpr uint32_t kPolyFillWinding = 2;
+
+// Text output options that put a rectangle before the string (opaque, clipped).
+inline constexpr uint32_t kTextOutWithRectangle = 0x0006;
 
 // Bounds-checked little-endian access to one record: a read outside the
 // record gives 0, so a lying count can never reach past the data.

@@ -5,22 +5,20 @@
 
 #include <cstdint>
 
-#include <QByteArray>
-
-#include "graphics/graphic.h"
+#include "graphics/file_bytes_graphic.h"
 
 namespace qv {
 
-class TMetafile : public TGraphic {
+// Keeps its file's bytes (TFileBytesGraphic; for a Windows metafile, with its
+// placeable header): written back as read, no clipboard exchange.
+class TMetafile : public TFileBytesGraphic {
   QV_GRAPHIC_CLASS(TMetafile)
 
  public:
-  TMetafile() = default;
+  TMetafile() : TFileBytesGraphic("Metafiles cannot be exchanged through the clipboard") {}
 
   // True when the held metafile is an enhanced one.
   bool Enhanced() const { return enhanced_; }
-  // The metafile as read (for a Windows metafile, with its placeable header).
-  const QByteArray& Bytes() const { return bytes_; }
 
   // TGraphic
   // From a TMetafile: shares its bytes.
@@ -41,16 +39,8 @@ class TMetafile : public TGraphic {
   // header (key and checksum). Otherwise, or when the records do not chain
   // up, EInvalidGraphic "Metafile is not valid". On failure nothing changes.
   void ReadFromStream(TStream& stream) override;
-  // Writes the bytes as read.
-  void WriteToStream(TStream& stream) override;
-  // No clipboard exchange for metafiles: EInvalidGraphicOperation.
-  void ReadFromClipboard(TClipboardFormat format, const TClipboardData& data,
-                         TPaletteHandle palette) override;
-  void WriteToClipboard(TClipboardFormat& format, TClipboardData& data,
-                        TPaletteHandle& palette) override;
 
  private:
-  QByteArray bytes_;
   bool enhanced_ = false;
   int32_t width_ = 0;
   int32_t height_ = 0;

@@ -2,7 +2,7 @@
 // the player; the others are skipped.
 #include <vector>
 
-#include "graphics/metafile_dc.h"
+#include "graphics/metafile/player.h"
 
 namespace qv::metafile {
 
@@ -25,7 +25,7 @@ void PlayWmfRecord(TPlayer& player, uint16_t function, const TRecord& r) {
       s.win_ext = point(0);
       break;
     case WmfFunction::SetBkMode:
-      s.bk_opaque = r.U16(6) == 2;
+      s.bk_opaque = r.U16(6) == kBkModeOpaque;
       break;
     case WmfFunction::SetBkColor:
       s.bk_color = colour(0);
@@ -34,7 +34,7 @@ void PlayWmfRecord(TPlayer& player, uint16_t function, const TRecord& r) {
       s.text_color = colour(0);
       break;
     case WmfFunction::SetPolyFillMode:
-      s.fill_rule = r.U16(6) == 2 ? Qt::WindingFill : Qt::OddEvenFill;
+      s.fill_rule = r.U16(6) == kPolyFillWinding ? Qt::WindingFill : Qt::OddEvenFill;
       break;
     case WmfFunction::SetTextAlign:
       s.text_align = r.U16(6);
@@ -103,9 +103,9 @@ void PlayWmfRecord(TPlayer& player, uint16_t function, const TRecord& r) {
     case WmfFunction::Arc:
     case WmfFunction::Chord:
     case WmfFunction::Pie:
-      player.ArcShape(record == WmfFunction::Arc     ? 0
-                      : record == WmfFunction::Chord ? 1
-                                                     : 2,
+      player.ArcShape(record == WmfFunction::Arc     ? TArcKind::Arc
+                      : record == WmfFunction::Chord ? TArcKind::Chord
+                                                     : TArcKind::Pie,
                       box(4), point(2), point(0));
       break;
     case WmfFunction::Polygon:
@@ -146,7 +146,7 @@ void PlayWmfRecord(TPlayer& player, uint16_t function, const TRecord& r) {
     case WmfFunction::ExtTextOut: {  // extended text: y, x, length, options, [rectangle], string
       const int64_t length = r.U16(10);
       const uint16_t options = r.U16(12);
-      const int64_t at = (options & 0x0006) ? 22 : 14;
+      const int64_t at = (options & kTextOutWithRectangle) ? 22 : 14;
       if (!r.Has(at, length)) break;
       const QString text = QString::fromLatin1(reinterpret_cast<const char*>(r.At(at)),
                                                static_cast<qsizetype>(length));

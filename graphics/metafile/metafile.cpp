@@ -1,13 +1,13 @@
-#include "graphics/metafile.h"
+#include "graphics/metafile/metafile.h"
 
 #include <cmath>
 #include <cstring>
 
 #include "base/exceptions.h"
-#include "base/streams.h"
 #include "graphics/canvas.h"
 #include "graphics/dib_reader.h"
-#include "graphics/metafile_player.h"
+#include "graphics/metafile/playback.h"
+#include "graphics/metafile/records.h"
 
 namespace qv {
 
@@ -17,8 +17,8 @@ constexpr const char* kMetafileInvalidText = "Metafile is not valid";
 constexpr uint32_t kPlaceableKey = 0x9AC6CDD7u;
 constexpr int64_t kPlaceableHeaderSize = 22;
 constexpr int64_t kEnhancedHeaderMinimum = 88;
-constexpr uint32_t kEmrHeader = 1;
-constexpr uint32_t kEmrEof = 14;
+constexpr uint32_t kEmrHeader = static_cast<uint32_t>(metafile::EmfRecord::Header);
+constexpr uint32_t kEmrEof = static_cast<uint32_t>(metafile::EmfRecord::Eof);
 
 uint16_t U16(const uint8_t* p) {
   return static_cast<uint16_t>(p[0] | (p[1] << 8));
@@ -168,11 +168,8 @@ void TMetafile::SetWidth(int32_t width) {
 }
 
 void TMetafile::ReadFromStream(TStream& stream) {
-  const int64_t count = std::max<int64_t>(stream.Size() - stream.Position(), 0);
-  // Records are small; a metafile this size is not one we could play.
-  if (count > PictureBudget()) RaiseOutOfMemory();
-  QByteArray bytes(static_cast<qsizetype>(count), Qt::Uninitialized);
-  stream.ReadBuffer(bytes.data(), count);
+  QByteArray bytes = ReadPictureFile(stream);
+  const int64_t count = bytes.size();
   const auto* p = reinterpret_cast<const uint8_t*>(bytes.constData());
   int32_t width = 0;
   int32_t height = 0;
@@ -187,18 +184,6 @@ void TMetafile::ReadFromStream(TStream& stream) {
   width_ = width;
   height_ = height;
   NotifyChanged(this);
-}
-
-void TMetafile::WriteToStream(TStream& stream) {
-  if (!bytes_.isEmpty()) stream.WriteBuffer(bytes_.constData(), bytes_.size());
-}
-
-void TMetafile::ReadFromClipboard(TClipboardFormat, const TClipboardData&, TPaletteHandle) {
-  throw EInvalidGraphicOperation("Metafiles cannot be exchanged through the clipboard");
-}
-
-void TMetafile::WriteToClipboard(TClipboardFormat&, TClipboardData&, TPaletteHandle&) {
-  throw EInvalidGraphicOperation("Metafiles cannot be exchanged through the clipboard");
 }
 
 }  // namespace qv

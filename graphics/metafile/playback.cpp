@@ -1,10 +1,10 @@
-#include "graphics/metafile_player.h"
+#include "graphics/metafile/playback.h"
 
 #include <cstring>
 
 #include "base/exceptions.h"
 #include "graphics/dib_reader.h"
-#include "graphics/metafile_dc.h"
+#include "graphics/metafile/player.h"
 
 namespace qv {
 

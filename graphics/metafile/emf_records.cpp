@@ -3,7 +3,7 @@
 #include <optional>
 #include <vector>
 
-#include "graphics/metafile_dc.h"
+#include "graphics/metafile/player.h"
 
 namespace qv::metafile {
 
@@ -102,10 +102,10 @@ void PlayEmfRecord(TPlayer& player, uint32_t type, const TRecord& r) {
       s.map_mode = r.U32(8);
       break;
     case EmfRecord::SetBkMode:
-      s.bk_opaque = r.U32(8) == 2;
+      s.bk_opaque = r.U32(8) == kBkModeOpaque;
       break;
     case EmfRecord::SetPolyFillMode:
-      s.fill_rule = r.U32(8) == 2 ? Qt::WindingFill : Qt::OddEvenFill;
+      s.fill_rule = r.U32(8) == kPolyFillWinding ? Qt::WindingFill : Qt::OddEvenFill;
       break;
     case EmfRecord::SetTextAlign:
       s.text_align = r.U32(8);
@@ -133,16 +133,16 @@ void PlayEmfRecord(TPlayer& player, uint32_t type, const TRecord& r) {
       if (!r.Has(8, 28)) break;
       const QTransform x(r.F32(8), r.F32(12), r.F32(16), r.F32(20), r.F32(24), r.F32(28));
       switch (r.U32(32)) {
-        case 1:
+        case kWorldIdentity:
           s.world = QTransform();
           break;
-        case 2:
+        case kWorldLeftMultiply:
           s.world = x * s.world;
           break;
-        case 3:
+        case kWorldRightMultiply:
           s.world = s.world * x;
           break;
-        case 4:
+        case kWorldSet:
           s.world = x;
           break;
         default:
@@ -165,7 +165,7 @@ void PlayEmfRecord(TPlayer& player, uint32_t type, const TRecord& r) {
     case EmfRecord::ExtCreatePen: {  // extended pen: cosmetic pens are one pixel wide
       if (!r.Has(8, 36)) break;
       const uint32_t style = r.U32(28);
-      const double width = (style & 0x10000) ? static_cast<double>(r.U32(32)) : 0.0;
+      const double width = (style & kPenGeometric) ? static_cast<double>(r.U32(32)) : 0.0;
       TGdiObject pen{TGdiObject::kPen, {style, width, ColorRef(r.U32(40))}, {}, {}};
       player.SetObject(r.U32(8), pen);
       break;
@@ -212,9 +212,9 @@ void PlayEmfRecord(TPlayer& player, uint32_t type, const TRecord& r) {
     case EmfRecord::Arc:
     case EmfRecord::Chord:
     case EmfRecord::Pie:
-      player.ArcShape(record == EmfRecord::Arc     ? 0
-                      : record == EmfRecord::Chord ? 1
-                                                   : 2,
+      player.ArcShape(record == EmfRecord::Arc     ? TArcKind::Arc
+                      : record == EmfRecord::Chord ? TArcKind::Chord
+                                                   : TArcKind::Pie,
                       EmfRect(r, 8), QPointF(r.I32(24), r.I32(28)), QPointF(r.I32(32), r.I32(36)));
       break;
     case EmfRecord::LineTo:

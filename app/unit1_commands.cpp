@@ -1,0 +1,96 @@
+// The window's four commands and the worker's run of picture to hex; the
+// window itself is built and placed in unit1.cpp.
+#include "app/unit1.h"
+
+#include "app/application.h"
+#include "app/image_box.h"
+#include "app/memo.h"
+#include "app/message_box.h"
+#include "app/open_dialog.h"
+#include "app/perf_trace.h"
+#include "app/status_bar.h"
+#include "base/exceptions.h"
+#include "conversion/jpeg_image.h"
+#include "conversion/picture_hex.h"
+#include "conversion/threads/id_thread_component.h"
+#include "conversion/threads/ui_handoff.h"
+
+namespace qv {
+
+void TForm1::RzToolButton1Click() {
+  OpenDialog1->Filter = QString::fromUtf8("图片 (*.jpg)|*.jpg|");
+  if (!OpenDialog1->Execute()) return;
+  Image1->Picture().OpenPictureFile(OpenDialog1->FileName);
+}
+
+void TForm1::RzToolButton2Click() {
+  PerfMark(QStringLiteral("click to-hex"));
+  if (Image1->Picture().HeldGraphic() != nullptr) {
+    IdThreadComponent1->StartWorker();
+    return;
+  }
+  const QString text = QString::fromUtf8("请选择图片！");
+  const QString caption = QString::fromUtf8("提示");
+  if (TApplication* application = TApplication::Instance()) {
+    application->ShowAppMessageBox(text, caption, MB_OK | MB_ICONWARNING);
+  } else {
+    MessageBoxPresenter()(this, text, caption, MB_OK | MB_ICONWARNING);
+  }
+}
+
+void TForm1::RzToolButton3Click() {
+  PerfMark(QStringLiteral("click to-picture"));
+  const auto restored = std::make_unique<TJPEGImage>();
+  HexToJPEG(Memo1->Text(), *restored);
+  Image2->Picture().AssignFrom(restored.get());
+  PerfMark(QStringLiteral("to-picture assigned"));
+}
+
+void TForm1::RzToolButton4Click() {
+  close();
+}
+
+// Runs on the worker thread; everything that touches the window is handed to
+// the UI thread. A failure skips to the final status text, which names it.
+void TForm1::IdThreadComponent1Run(TIdThreadComponent& sender) {
+  PerfMark(QStringLiteral("to-hex worker started"));
+  std::string failure;
+  bool failed = false;
+  try {
+    auto picture = std::make_unique<TJPEGImage>();
+    RunOnUiThread([this] { StatusBar1->SetPanelText(QString::fromUtf8("正在转换请等待....")); });
+    TMemo::TWrapSettings wrap;
+    RunOnUiThread([this, &picture, &wrap] {
+      picture->AssignFrom(&Image1->Picture());
+      wrap = Memo1->WrapSettingsForThread();
+      PerfMark(QStringLiteral("to-hex picture taken"));
+    });
+    std::string text;
+    JPEGToHex(*picture, text);
+    PerfMark(QStringLiteral("to-hex encoded"));
+    // The text box's index of a text of millions of characters is built here,
+    // not on the UI thread, which then only swaps the text in.
+    TMemoContent content = TMemoContent::Prepare(std::move(text), wrap.advances.get(), wrap.width);
+    PerfMark(QStringLiteral("to-hex text wrapped"));
+    RunOnUiThread([this, &content, &wrap] {
+      PerfMark(QStringLiteral("to-hex text handed over"));
+      Memo1->TakeContent(content, wrap);
+      PerfMark(QStringLiteral("to-hex text set"));
+    });
+    // The text it replaced is freed here too.
+    content = TMemoContent();
+  } catch (const Exception& error) {
+    // A failed run still ends with a status text: the user must be able to tell
+    // failure from slow work.
+    failed = true;
+    failure = error.Message();
+  }
+  RunOnUiThread([this, failed, &failure] {
+    StatusBar1->SetPanelText(failed ? QString::fromUtf8("图片转换失败：") +
+                                          QString::fromStdString(failure)
+                                    : QString::fromUtf8("图片转换完成"));
+  });
+  sender.StopWorker();
+}
+
+}  // namespace qv
