@@ -8,12 +8,12 @@
 
 #include "base/exceptions.h"
 #include "base/format.h"
+#include "base/platform.h"
 #include "conversion/jpeg_data.h"
 #include "conversion/jpeg_image.h"
 #include "conversion/picture_hex.h"
 #include "graphics/picture.h"
 #include "graphics/picture_formats.h"
-#include "base/platform.h"
 #include "tools/decode_warnings.h"
 #include "tools/hex_report.h"
 #include "tools/input_text.h"
