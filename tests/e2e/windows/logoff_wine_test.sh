@@ -11,15 +11,17 @@ source "$(dirname "$0")/wine_lib.sh"
 CORPUS=${QUORVANE_CORPUS:?}
 
 export QUORVANE_PERF_TRACE="$WORK/trace.txt"
-traced() { grep -q "^[0-9.]* $1\$" "$QUORVANE_PERF_TRACE"; }
-line_of() { grep -n "^[0-9.]* $1\$" "$QUORVANE_PERF_TRACE" | head -n 1 | cut -d: -f1; }
+# The trace is a Windows text file: CR LF line ends.
+trace() { tr -d '\r' <"$QUORVANE_PERF_TRACE"; }
+traced() { trace | grep -q "^[0-9.]* $1\$"; }
+line_of() { trace | grep -n "^[0-9.]* $1\$" | head -n 1 | cut -d: -f1; }
 end_session_and_check() { # what
   WINEPREFIX="$QUORVANE_WINEPREFIX" wineboot --end-session &
   local wineboot=$!
   wait_app_exit
   wait "$wineboot" || true
   [ "$EXIT_CODE" = 0 ] || fail "$1: exit code $EXIT_CODE"
-  traced halted || fail "$1: the halt did not run to its end: $(tail -n 3 "$QUORVANE_PERF_TRACE")"
+  traced halted || fail "$1: the halt did not run to its end: $(trace | tail -n 3)"
 }
 
 start_display
