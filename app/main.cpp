@@ -11,8 +11,8 @@
 
 #include "app/application.h"
 #include "app/message_box.h"
-#include "app/perf_trace.h"
 #include "app/qt_translations.h"
+#include "app/support/perf_trace.h"
 #include "app/unit1.h"
 #include "base/platform.h"
 #include "conversion/jpeg_registration.h"
