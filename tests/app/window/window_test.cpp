@@ -130,6 +130,7 @@ TEST(MainWindow, TabReachesTheButtonsAndTheKeysPressThem) {
   for (int i = 0; i < 4; ++i) buttons[i]->OnClick = [&pressed, i] { pressed.push_back(i + 1); };
   form.show();
   QApplication::setActiveWindow(&form);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&form, 120000));
   form.Memo1->setFocus();
   for (TRzToolButton* button : buttons) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
