@@ -121,9 +121,14 @@ bool RepeatFillRows(TBitmap& bitmap, int32_t from, int32_t count, int32_t to) {
 }  // namespace
 
 TBitmapDecoder::TBitmapDecoder(const uint8_t* bytes, size_t size, TGraphic* owner,
-                               const TDecodeSettings& settings)
+                               const TDecodeSettings& settings, const TDecodeWatch* watch)
     : decoder_(bytes, size, owner) {
   jpeg_decompress_struct& d = decoder_.Info();
+  if (watch != nullptr) {
+    if (watch->Warning != nullptr) d.err->emit_message = watch->Warning;
+    d.client_data = watch->Client;
+    if (watch->StopAtDataEnd) decoder_.StopAtDataEnd();
+  }
   decoder_.Run([&] { jpeg_read_header(&d, TRUE); });
   d.scale_num = 1;
   d.scale_denom = 1u << (settings.ScaleShift & 3);

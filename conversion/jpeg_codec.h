@@ -55,6 +55,16 @@ struct TDecodeSettings {
   bool EightBit = false;  // colour reduced to a palette
 };
 
+// For a caller that watches a decode rather than keeps its pixels: the
+// library's warnings go to `Warning` from the header on (the decompressor's
+// client_data is `Client`), and with `StopAtDataEnd` the decode stops as
+// TDecoder::StopAtDataEnd says.
+struct TDecodeWatch {
+  void (*Warning)(j_common_ptr cinfo, int level) = nullptr;
+  void* Client = nullptr;
+  bool StopAtDataEnd = false;
+};
+
 // A decode into a bitmap: three-byte blue-green-red pixels, or one-byte palette
 // indices for grey and for colour reduced to a palette (of 236 colours made
 // for the picture, leaving room for the screen's own 20, or a given one).
@@ -64,7 +74,7 @@ class TBitmapDecoder {
   // Reads the header and applies `settings`. With an `owner`, progress
   // notices go to that picture.
   TBitmapDecoder(const uint8_t* bytes, size_t size, TGraphic* owner,
-                 const TDecodeSettings& settings);
+                 const TDecodeSettings& settings, const TDecodeWatch* watch = nullptr);
 
   // One byte a pixel: the bitmap to decode into is pf8bit, else pf24bit.
   bool EightBit() const { return eight_; }
@@ -81,9 +91,6 @@ class TBitmapDecoder {
   // 24-bit rows of a single-scan Huffman file that can only repeat the fill
   // are copied, not decoded.
   void DecodeInto(TBitmap& bitmap, const std::function<void()>& palette_made);
-
-  // The library object, for a caller that watches the decode (warnings, StopAtDataEnd).
-  TDecoder& Decoder() { return decoder_; }
 
  private:
   TDecoder decoder_;

@@ -29,6 +29,13 @@ void CountWarning(j_common_ptr cinfo, int level) {
         warnings->CutShort = true;
       }
       break;
+    case JWRN_MUST_RESYNC:
+      // The end marker where the next restart interval should begin: the
+      // data ended on an interval's edge, in any coding.
+      if (reinterpret_cast<j_decompress_ptr>(cinfo)->unread_marker == JPEG_EOI) {
+        warnings->CutShort = true;
+      }
+      break;
     default:
       break;
   }
@@ -40,12 +47,12 @@ TDecodeWarnings CountDecodeWarnings(const TJPEGImage& picture) {
   TDecodeWarnings warnings;
   const TJPEGData& data = picture.SharedData();
   if (!data.HasBytes()) return warnings;
+  jpeg::TDecodeWatch watch;
+  watch.Warning = CountWarning;
+  watch.Client = &warnings;
+  watch.StopAtDataEnd = true;
   jpeg::TBitmapDecoder decoder(data.BytesData(), static_cast<size_t>(data.BytesSize()), nullptr,
-                               picture.DecodeSettings(1));
-  jpeg_decompress_struct& info = decoder.Decoder().Info();
-  info.client_data = &warnings;
-  info.err->emit_message = CountWarning;
-  decoder.Decoder().StopAtDataEnd();
+                               picture.DecodeSettings(1), &watch);
   TBitmap bitmap;
   try {
     decoder.DecodeInto(bitmap, nullptr);
