@@ -389,7 +389,8 @@ void HexToPicturePainted(benchmark::State& state) {
   state.SetLabel(std::to_string(source.Width()) + " x " + std::to_string(source.Height()) + ", " +
                  Way(full));
 }
-// Before and after alternate, so that the machine's other load falls on both.
+// Before and after side by side; run with --benchmark_enable_random_interleaving=true
+// so that their repetitions alternate and the machine's other load falls on both.
 BENCHMARK(HexToPicturePainted)
     ->ArgsProduct({{10, 96}, {1, 0}})
     ->Unit(benchmark::kMillisecond)
