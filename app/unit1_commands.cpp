@@ -5,6 +5,7 @@
 #include "app/application.h"
 #include "app/image_box.h"
 #include "app/memo/memo.h"
+#include "app/memo/memo_text.h"
 #include "app/message_box.h"
 #include "app/open_dialog.h"
 #include "app/status_bar.h"
@@ -41,7 +42,15 @@ void TForm1::RzToolButton2Click() {
 void TForm1::RzToolButton3Click() {
   PerfMark(QStringLiteral("click to-picture"));
   const auto restored = std::make_unique<TJPEGImage>();
-  HexToJPEG(Memo1->Text(), *restored);
+  // A text not edited since it was set is one run of bytes, read in place: a
+  // copy would double the memory of a large picture's text for nothing.
+  const TMemoText& text = Memo1->Model();
+  const std::string_view whole = text.Run(0);
+  if (static_cast<int64_t>(whole.size()) == text.Length()) {
+    HexToJPEG(whole, *restored);
+  } else {
+    HexToJPEG(Memo1->Text(), *restored);
+  }
   Image2->Picture().AssignFrom(restored.get());
   PerfMark(QStringLiteral("to-picture assigned"));
 }

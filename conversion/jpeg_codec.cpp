@@ -1,6 +1,7 @@
 #include "conversion/jpeg_codec.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 #include "base/exceptions.h"
@@ -32,6 +33,16 @@ int64_t DecodeBufferBytes(jpeg_decompress_struct& d) {
   // Row buffers, tables and the like: a few dozen rows of samples and a margin.
   add(64 * (row + static_cast<int64_t>(d.image_width) * d.num_components) + (int64_t{4} << 20));
   return bytes;
+}
+
+void AdmitDecode(jpeg_decompress_struct& d, int bits_per_pixel) {
+  const int64_t library_bytes = DecodeBufferBytes(d);
+  CheckPictureSize(d.output_width, d.output_height, bits_per_pixel);
+  // libjpeg's whole-image buffers, allocated when the decode starts, must
+  // fit beside the bitmap: what they may take is what the bitmap leaves.
+  const int64_t bitmap_bytes = PictureBytes(d.output_width, d.output_height, bits_per_pixel);
+  if (library_bytes > PictureBudget() - bitmap_bytes) RaiseOutOfMemory();
+  d.mem->max_memory_to_use = LibraryMemoryLimit(bitmap_bytes);
 }
 
 THeaderFacts ReadHeader(const uint8_t* bytes, size_t size) {
@@ -94,12 +105,30 @@ void ConvertRow(const JSAMPLE* in, uint8_t* out, JDIMENSION width, int component
   }
 }
 
+// Copies row `from` into rows `to`..height-1 when the `count` rows from
+// `from` on are alike, which shows that they come from fill alone. False,
+// copying nothing, when they are not.
+bool RepeatFillRows(TBitmap& bitmap, int32_t from, int32_t count, int32_t to) {
+  const size_t bytes = static_cast<size_t>(bitmap.BytesPerLine());
+  const uint8_t* fill = bitmap.ScanLine(from);
+  for (int32_t y = from + 1; y < from + count; ++y) {
+    if (std::memcmp(bitmap.ScanLine(y), fill, bytes) != 0) return false;
+  }
+  for (int32_t y = to; y < bitmap.Height(); ++y) std::memcpy(bitmap.ScanLine(y), fill, bytes);
+  return true;
+}
+
 }  // namespace
 
 TBitmapDecoder::TBitmapDecoder(const uint8_t* bytes, size_t size, TGraphic* owner,
-                               const TDecodeSettings& settings)
+                               const TDecodeSettings& settings, const TDecodeWatch* watch)
     : decoder_(bytes, size, owner) {
   jpeg_decompress_struct& d = decoder_.Info();
+  if (watch != nullptr) {
+    if (watch->Warning != nullptr) d.err->emit_message = watch->Warning;
+    d.client_data = watch->Client;
+    if (watch->StopAtDataEnd) decoder_.StopAtDataEnd();
+  }
   decoder_.Run([&] { jpeg_read_header(&d, TRUE); });
   d.scale_num = 1;
   d.scale_denom = 1u << (settings.ScaleShift & 3);
@@ -115,6 +144,7 @@ TBitmapDecoder::TBitmapDecoder(const uint8_t* bytes, size_t size, TGraphic* owne
     d.desired_number_of_colors = kQuantizedColours;
   }
   palette_colour_ = eight_ && d.out_color_space == JCS_EXT_BGR;
+  eighths_ = settings.Eighths < 1 || settings.Eighths > 8 ? 8 : settings.Eighths;
 }
 
 void TBitmapDecoder::UseFixedPalette(const TPalette& palette) {
@@ -136,19 +166,13 @@ void TBitmapDecoder::UseFixedPalette(const TPalette& palette) {
 
 void TBitmapDecoder::DecodeInto(TBitmap& bitmap, const std::function<void()>& palette_made) {
   jpeg_decompress_struct& d = decoder_.Info();
-  // The bitmap's size is checked before the library or the bitmap allocates
-  // anything for it: a few hundred bytes may declare 65500 x 65500 pixels.
-  int64_t library_bytes = 0;
-  decoder_.Run([&] {
-    jpeg_calc_output_dimensions(&d);
-    library_bytes = DecodeBufferBytes(d);
-  });
-  CheckPictureSize(d.output_width, d.output_height, eight_ ? 8 : 24);
-  // libjpeg's whole-image buffers, allocated when the decode starts, must
-  // fit beside the bitmap: what they may take is what the bitmap leaves.
-  const int64_t bitmap_bytes = PictureBytes(d.output_width, d.output_height, eight_ ? 8 : 24);
-  if (library_bytes > PictureBudget() - bitmap_bytes) RaiseOutOfMemory();
-  d.mem->max_memory_to_use = LibraryMemoryLimit(bitmap_bytes);
+  decoder_.Run([&] { jpeg_calc_output_dimensions(&d); });
+  AdmitDecode(d, eight_ ? 8 : 24);
+  if (eighths_ < 8) {
+    d.scale_num = static_cast<unsigned int>(eighths_);
+    d.scale_denom = 8;
+    decoder_.Run([&] { jpeg_calc_output_dimensions(&d); });
+  }
   decoder_.Run([&] { jpeg_start_decompress(&d); });
   bitmap.SetSize(static_cast<int32_t>(d.output_width), static_cast<int32_t>(d.output_height));
   if (d.colormap != nullptr && !fixed_palette_) {
@@ -159,6 +183,17 @@ void TBitmapDecoder::DecodeInto(TBitmap& bitmap, const std::function<void()>& pa
   const int components = d.output_components;
   const bool convert = !eight_ && components != 3;
   const bool inverted = d.saw_Adobe_marker != 0;
+  // Once a Huffman decoder runs out of data every block is zero, so the rows
+  // that follow are all alike: a header that claims 30000 x 30000 pixels over
+  // a few kilobytes would otherwise cost a decode of that size. Quantized
+  // output is left alone (its dithering carries from row to row, and a
+  // two-pass palette counts every pixel), and so is arithmetic coding, whose
+  // decoder goes on making data of its own from zeros.
+  const bool may_repeat_fill = !eight_ && !d.arith_code && !jpeg_has_multiple_scans(&d);
+  const JDIMENSION rows_per_imcu_row =
+      static_cast<JDIMENSION>(d.max_v_samp_factor) * static_cast<JDIMENSION>(d.min_DCT_scaled_size);
+  JDIMENSION fill_from = 0;  // first output row made from fill alone; 0: none known yet
+  bool repeated = false;
   JSAMPARRAY temp = nullptr;
   decoder_.Run([&] {
     if (convert) {
@@ -167,6 +202,17 @@ void TBitmapDecoder::DecodeInto(TBitmap& bitmap, const std::function<void()>& pa
     }
     while (d.output_scanline < d.output_height) {
       const JDIMENSION y = d.output_scanline;
+      if (may_repeat_fill && fill_from == 0 && DataEndedEarly(d)) {
+        // Rows of blocks from input_iMCU_row on are fill; an output row also
+        // reads the rows of blocks beside its own, so one more is waited for.
+        fill_from = (d.input_iMCU_row + 1) * rows_per_imcu_row;
+      }
+      if (fill_from != 0 && y >= fill_from + rows_per_imcu_row && y < d.output_height) {
+        repeated = RepeatFillRows(bitmap, static_cast<int32_t>(fill_from),
+                                  static_cast<int32_t>(rows_per_imcu_row), static_cast<int32_t>(y));
+        if (repeated) break;
+        fill_from = d.output_height;  // not alike after all: decode on
+      }
       JSAMPROW row = convert ? temp[0] : bitmap.ScanLine(static_cast<int32_t>(y));
       if (jpeg_read_scanlines(&d, &row, 1) != 1) break;
       if (convert) {
@@ -174,7 +220,13 @@ void TBitmapDecoder::DecodeInto(TBitmap& bitmap, const std::function<void()>& pa
                    inverted);
       }
     }
-    jpeg_finish_decompress(&d);
+    // After the end of the data nothing is left that could fail; the rows
+    // not read would make jpeg_finish_decompress fail.
+    if (repeated) {
+      jpeg_abort_decompress(&d);
+    } else {
+      jpeg_finish_decompress(&d);
+    }
   });
 }
 

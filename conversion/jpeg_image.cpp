@@ -1,5 +1,7 @@
 #include "conversion/jpeg_image.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -9,6 +11,7 @@
 #include "base/exceptions.h"
 #include "base/streams.h"
 #include "conversion/jpeg_codec.h"
+#include "conversion/jpeg_display_scale.h"
 #include "graphics/canvas.h"
 #include "graphics/screen.h"
 
@@ -48,6 +51,7 @@ void TJPEGImage::ReadBytes(TStream& stream, int64_t count) {
   if (count < 0) throw EReadError(kStreamReadErrorText);
   NewData();
   bitmap_.reset();
+  DropDisplayBitmap();
   auto bytes = std::make_unique<TMemoryStream>();
   bytes->SetSize(count);
   if (count > 0) stream.ReadBuffer(bytes->Memory(), count);
@@ -121,26 +125,65 @@ void TJPEGImage::WriteFormData(TStream& stream) {
 
 // --- decoding ------------------------------------------------------------------
 
-TBitmap& TJPEGImage::DecodedBitmap() {
-  if (bitmap_) return *bitmap_;
-  bitmap_ = std::make_unique<TBitmap>();  // stays cached whatever the decode does
-  Decode(*bitmap_);
-  return *bitmap_;
-}
-
-void TJPEGImage::Decode(TBitmap& bitmap) {
-  // A picture that never held bytes (new, or made from a bitmap without one) has nothing to decode.
-  if (!data_->HasBytes()) return;
-
-  // Decoder set-up; a failure here leaves the empty bitmap cached.
+jpeg::TDecodeSettings TJPEGImage::DecodeSettings(int eighths) const {
   jpeg::TDecodeSettings settings;
   settings.ScaleShift = decode_scale_ & 3;
   settings.BlockSmoothing = block_smoothing_;
   settings.FastDct = decode_priority_ == dpSpeed;
   settings.Gray = gray_output_;
   settings.EightBit = output_depth_ == od8Bit;
+  settings.Eighths = eighths;
+  return settings;
+}
+
+TBitmap& TJPEGImage::DecodedBitmap() {
+  if (bitmap_) return *bitmap_;
+  // The full bitmap serves every box from now on.
+  DropDisplayBitmap();
+  bitmap_ = std::make_unique<TBitmap>();  // stays cached whatever the decode does
+  Decode(*bitmap_, 8);
+  return *bitmap_;
+}
+
+TBitmap& TJPEGImage::DisplayBitmap(int32_t box_width, int32_t box_height) {
+  // Only a picture with bytes decodes at all; a scale of its own (never set
+  // here) keeps the whole of it.
+  if (bitmap_ || !data_->HasBytes() || decode_scale_ != 0) return DecodedBitmap();
+  // A picture whose data failed shows what it left, in any box, and raises no more.
+  if (display_failed_) return *display_;
+  const int eighths = jpeg::DisplayEighths(data_->Width(), data_->Height(), box_width, box_height);
+  if (eighths >= 8) return DecodedBitmap();
+  if (display_ && display_eighths_ == eighths) return *display_;
+  display_ = std::make_unique<TBitmap>();
+  display_eighths_ = eighths;
+  try {
+    Decode(*display_, eighths);
+  } catch (...) {
+    if (display_->IsEmpty()) {
+      // Failed before any pixel: the same state as a failed full decode, an
+      // empty bitmap cache, which also answers Width and Height from now on.
+      bitmap_ = std::move(display_);
+    } else {
+      display_failed_ = true;
+    }
+    throw;
+  }
+  return *display_;
+}
+
+void TJPEGImage::DropDisplayBitmap() {
+  display_.reset();
+  display_eighths_ = 8;
+  display_failed_ = false;
+}
+
+void TJPEGImage::Decode(TBitmap& bitmap, int eighths) {
+  // A picture that never held bytes (new, or made from a bitmap without one) has nothing to decode.
+  if (!data_->HasBytes()) return;
+
+  // Decoder set-up; a failure here leaves the empty bitmap cached.
   jpeg::TBitmapDecoder decoder(data_->BytesData(), static_cast<size_t>(data_->BytesSize()), this,
-                               settings);
+                               DecodeSettings(eighths));
 
   auto notify_end = [&](int percent) {
     NotifyProgress(this, psEnding, percent, PaletteDirty(), TRect{}, std::string());
@@ -193,6 +236,7 @@ void TJPEGImage::AssignFrom(TPersistent* source) {
     data_ = jpeg->data_;
     // Without a source bitmap an old one would show another picture: it goes.
     bitmap_ = std::move(copy);
+    DropDisplayBitmap();
     return;
   }
   if (auto* bitmap = dynamic_cast<TBitmap*>(source)) {
@@ -200,13 +244,20 @@ void TJPEGImage::AssignFrom(TPersistent* source) {
     copy->AssignFrom(bitmap);
     NewData();
     bitmap_ = std::move(copy);
+    DropDisplayBitmap();
     return;
   }
   TGraphic::AssignFrom(source);
 }
 
 void TJPEGImage::DrawInto(TCanvas& canvas, const TRect& rect) {
-  canvas.StretchDraw(rect, DecodedBitmap());
+  // The box in device pixels: on a screen of several device pixels a point,
+  // the picture has more of them to fill.
+  const double ratio = canvas.DevicePixelRatio();
+  const auto device = [ratio](int32_t side) {
+    return static_cast<int32_t>(std::ceil(std::max(side, 0) * ratio));
+  };
+  canvas.StretchDraw(rect, DisplayBitmap(device(rect.Width()), device(rect.Height())));
 }
 
 bool TJPEGImage::SameAs(TGraphic* other) {
@@ -249,6 +300,7 @@ void TJPEGImage::SetPaletteHandle(TPaletteHandle palette) {
   if (palette == screen_palette_) return;
   screen_palette_ = std::move(palette);
   if (bitmap_ && bitmap_->Palette() != screen_palette_) bitmap_.reset();
+  if (display_ && display_->Palette() != screen_palette_) DropDisplayBitmap();
 }
 
 void TJPEGImage::SetHeight(int32_t) {

@@ -15,6 +15,10 @@
 
 namespace qv {
 
+namespace jpeg {
+struct TDecodeSettings;
+}  // namespace jpeg
+
 class TJPEGImage : public TGraphic {
   QV_GRAPHIC_CLASS(TJPEGImage)
 
@@ -30,6 +34,13 @@ class TJPEGImage : public TGraphic {
   // picture budget) and leaves the empty or partly filled bitmap cached,
   // so later calls return it without decoding or raising again.
   TBitmap& DecodedBitmap();
+  // The bitmap to draw stretched into a box of box_width x box_height device
+  // pixels: the bitmap cache when there is one or when the box is as large as
+  // the picture in either direction, else a decode at the smallest n/8 of the
+  // size that covers the box (jpeg_display_scale.h), cached until a box needs
+  // another scale. Raises as DecodedBitmap does, at the same moments; after a
+  // failure the bitmap it left is what every later call returns.
+  TBitmap& DisplayBitmap(int32_t box_width, int32_t box_height);
   // Takes exactly `count` bytes from `stream` as the new byte block and reads
   // their header (count 0 reads none). A header that cannot be read raises
   // EJPEG; the picture then keeps the bytes with width and height 0.
@@ -53,6 +64,8 @@ class TJPEGImage : public TGraphic {
   bool Progressive() const { return progressive_; }
   TJPEGPerformance DecodePriority() const { return decode_priority_; }
   uint8_t DecodeScale() const { return decode_scale_; }
+  // What the settings ask of the decoder (jpeg_codec.h), at eighths/8 of the size.
+  jpeg::TDecodeSettings DecodeSettings(int eighths = 8) const;
 
   // TGraphic
   // Into a TBitmap: the target copies DecodedBitmap().
@@ -88,10 +101,17 @@ class TJPEGImage : public TGraphic {
  private:
   // Drops the share of the current data and starts a new, empty one.
   void NewData();
-  void Decode(TBitmap& bitmap);
+  // Decodes at eighths/8 of the size (8: full) into `bitmap`.
+  void Decode(TBitmap& bitmap, int eighths);
+  void DropDisplayBitmap();
 
   TJPEGData* data_;
   std::unique_ptr<TBitmap> bitmap_;
+  // The smaller decode for drawing, while there is no bitmap cache; kept
+  // apart from it, since Width, Height and every copy mean the full picture.
+  std::unique_ptr<TBitmap> display_;
+  int display_eighths_ = 8;
+  bool display_failed_ = false;
   TPaletteHandle screen_palette_;
   bool block_smoothing_;
   bool gray_output_;

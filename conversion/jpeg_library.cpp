@@ -74,6 +74,10 @@ void ProgressMonitor(j_common_ptr cinfo) {
     ERREXIT4(cinfo, JERR_BAD_PROGRESSION, 0, 0, 0, 0);
   }
   auto* progress = reinterpret_cast<TProgressRecord*>(cinfo->progress);
+  if (progress != nullptr && progress->stop_at_data_end && cinfo->is_decompressor &&
+      DataEndedEarly(*reinterpret_cast<j_decompress_ptr>(cinfo))) {
+    CallFromLibrary(cinfo, [] { throw TDataEndedEarly(); });
+  }
   if (progress == nullptr || progress->owner == nullptr) return;
   const TProgressClock clock = g_progress_clock.load();
   const uint32_t now = clock != nullptr ? clock() : TickCount32();
@@ -213,6 +217,12 @@ void TermDestination(j_compress_ptr cinfo) {
 
 }  // namespace
 
+bool DataEndedEarly(const jpeg_decompress_struct& d) {
+  // Between the library's calls, an end marker left unread mid-image was met
+  // by the entropy decoder; the markers between scans are read and cleared.
+  return d.unread_marker == JPEG_EOI && d.input_iMCU_row < d.total_iMCU_rows;
+}
+
 [[noreturn]] void RaiseJPEGError(int code, std::exception_ptr raised) {
   if (raised) std::rethrow_exception(raised);
   if (code == JERR_OUT_OF_MEMORY) RaiseOutOfMemory();
@@ -283,6 +293,10 @@ TDecoder::TDecoder(const uint8_t* bytes, size_t size, TGraphic* owner)
     : TLibraryObject(owner, true) {
   jpeg_decompress_struct& d = Info();
   Run([&] { AttachSource(&d, bytes, size); });
+}
+
+void TDecoder::StopAtDataEnd() {
+  reinterpret_cast<TProgressRecord*>(Info().progress)->stop_at_data_end = true;
 }
 
 // Monitored only for an owner: a compressor reads no scans to limit.

@@ -49,7 +49,16 @@ struct TProgressRecord {
   int32_t last_percent;
   uint32_t last_tick;
   int32_t last_scanline;
+  bool stop_at_data_end;  // see TDecoder::StopAtDataEnd
 };
+
+// The data ran out while whole rows of blocks were still to come: the entropy
+// decoder met the end-of-image marker (the file's own, or the one inserted
+// after the last byte), and every block from there on is fill.
+bool DataEndedEarly(const jpeg_decompress_struct& d);
+
+// Raised out of a decode that was asked to stop where its data ends early.
+struct TDataEndedEarly {};
 
 // Calls `step` inside a frame that libjpeg may leave by longjmp; false when it
 // did. `step` may call libjpeg, but no object with a destructor may be alive
@@ -109,6 +118,12 @@ class TDecoder : public TLibraryObject<jpeg_decompress_struct> {
   // With an `owner`, progress notices go to that picture. The block must
   // outlive the decoder and is never written.
   TDecoder(const uint8_t* bytes, size_t size, TGraphic* owner);
+
+  // From now on the decode stops with TDataEndedEarly as soon as
+  // DataEndedEarly holds, for a caller that wants no pixels: nothing after
+  // that point can fail, and a claimed size of 30000 x 30000 pixels over a few
+  // kilobytes would otherwise cost minutes of fill.
+  void StopAtDataEnd();
 };
 
 // A compressor writing at a stream's position in 4096-byte pieces (failures

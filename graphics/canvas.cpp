@@ -4,6 +4,11 @@
 
 namespace qv {
 
+double TCanvas::DevicePixelRatio() const {
+  const QPaintDevice* device = painter_.device();
+  return device != nullptr ? device->devicePixelRatioF() : 1.0;
+}
+
 void TCanvas::StretchDraw(const TRect& rect, const TBitmap& bitmap) {
   if (bitmap.IsEmpty() || rect.IsEmpty()) return;
   painter_.save();

@@ -16,6 +16,9 @@ class TCanvas {
   explicit TCanvas(QPainter& painter) : painter_(painter) {}
 
   QPainter& Painter() { return painter_; }
+  // Device pixels per unit of the rectangles drawn into (above 1 on a
+  // high-density screen).
+  double DevicePixelRatio() const;
 
   // Draws the whole bitmap scaled into `rect`, repeating or dropping whole rows
   // and columns (nearest neighbour, no smoothing). An empty bitmap or rectangle draws nothing.

@@ -80,6 +80,27 @@ void LoadBytes(Picture& picture, const std::vector<uint8_t>& bytes) {
   LoadBytes(picture, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
+// JPEG bytes whose frame header claims width x height pixels; unchanged when
+// they hold no frame header. The data stays what it was: a picture made
+// small whose header claims a huge one ends long before its last row.
+inline std::string WithClaimedSize(std::string bytes, int width, int height) {
+  for (size_t i = 2; i + 9 < bytes.size() && static_cast<uint8_t>(bytes[i]) == 0xFF;) {
+    const auto marker = static_cast<uint8_t>(bytes[i + 1]);
+    const size_t length =
+        static_cast<uint8_t>(bytes[i + 2]) * 256u + static_cast<uint8_t>(bytes[i + 3]);
+    // Baseline, extended, progressive; Huffman or arithmetic.
+    if (marker == 0xC0 || marker == 0xC1 || marker == 0xC2 || marker == 0xC9 || marker == 0xCA) {
+      bytes[i + 5] = static_cast<char>(height >> 8);
+      bytes[i + 6] = static_cast<char>(height & 0xFF);
+      bytes[i + 7] = static_cast<char>(width >> 8);
+      bytes[i + 8] = static_cast<char>(width & 0xFF);
+      break;
+    }
+    i += 2 + length;
+  }
+  return bytes;
+}
+
 #ifdef QUORVANE_CORPUS_DIR
 // A file of the shared, read-only corpus, by its path below the corpus folder.
 inline std::string Corpus(const std::string& relative) {

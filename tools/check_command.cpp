@@ -35,7 +35,7 @@ void PrintField(const char* name, const std::string& value) {
   WriteText(stdout, Format("  %-12s %s\n", name, value.c_str()));
 }
 
-// The facts of a loaded JPEG picture and a full decode. False when the picture
+// The facts of a loaded JPEG picture and its decode. False when the picture
 // does not decode, or decodes only because missing data was filled in.
 bool ReportJPEGPicture(TJPEGImage& picture) {
   const TJPEGData& data = picture.SharedData();
@@ -43,17 +43,13 @@ bool ReportJPEGPicture(TJPEGImage& picture) {
   PrintField("width", Format("%d", picture.Width()));
   PrintField("height", Format("%d", picture.Height()));
   PrintField("progressive", picture.Progressive() ? "yes (more than one scan)" : "no");
+  // The verdict: the picture's own decode, which also counts what it passes over.
+  TDecodeWarnings warnings;
   try {
-    picture.DecodedBitmap();
+    warnings = CountDecodeWarnings(picture);
   } catch (...) {
     PrintField("decodes", "no: " + ErrorMessage(std::current_exception()));
     return false;
-  }
-  TDecodeWarnings warnings;
-  try {
-    warnings = CountDecodeWarnings(data.BytesData(), static_cast<size_t>(data.BytesSize()));
-  } catch (...) {
-    // The picture's own decode is the verdict; this one only looks for warnings.
   }
   const int32_t others =
       warnings.Count - (warnings.NoEndMarker ? 1 : 0) - (warnings.CutShort ? 1 : 0);

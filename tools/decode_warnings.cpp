@@ -3,6 +3,8 @@
 #include <jerror.h>
 
 #include "conversion/jpeg_codec.h"
+#include "conversion/jpeg_image.h"
+#include "graphics/bitmap.h"
 
 namespace qv {
 
@@ -11,14 +13,28 @@ namespace {
 void CountWarning(j_common_ptr cinfo, int level) {
   if (level >= 0) return;  // trace messages
   auto* warnings = static_cast<TDecodeWarnings*>(cinfo->client_data);
+  // What the decoder says of the fill (a lost restart marker in every
+  // interval, say) is no news about the file.
+  if (warnings->CutShort) return;
   ++warnings->Count;
   switch (cinfo->err->msg_code) {
     case JWRN_JPEG_EOF:
       warnings->NoEndMarker = true;
       break;
     case JWRN_HIT_MARKER:
-      // After the inserted end marker: the decoder wanted data that is not there.
-      if (warnings->NoEndMarker) warnings->CutShort = true;
+      // At the end of the bytes (the inserted end marker) or at the file's own
+      // end marker: the decoder wanted data that is not there.
+      if (warnings->NoEndMarker ||
+          reinterpret_cast<j_decompress_ptr>(cinfo)->unread_marker == JPEG_EOI) {
+        warnings->CutShort = true;
+      }
+      break;
+    case JWRN_MUST_RESYNC:
+      // The end marker where the next restart interval should begin: the
+      // data ended on an interval's edge, in any coding.
+      if (reinterpret_cast<j_decompress_ptr>(cinfo)->unread_marker == JPEG_EOI) {
+        warnings->CutShort = true;
+      }
       break;
     default:
       break;
@@ -27,22 +43,22 @@ void CountWarning(j_common_ptr cinfo, int level) {
 
 }  // namespace
 
-TDecodeWarnings CountDecodeWarnings(const uint8_t* bytes, size_t size) {
+TDecodeWarnings CountDecodeWarnings(const TJPEGImage& picture) {
   TDecodeWarnings warnings;
-  jpeg::TDecoder decoder(bytes, size, nullptr);
-  jpeg_decompress_struct& info = decoder.Info();
-  info.client_data = &warnings;
-  info.err->emit_message = CountWarning;
-  decoder.Run([&info] {
-    jpeg_read_header(&info, TRUE);
-    info.do_block_smoothing = TRUE;
-    jpeg_start_decompress(&info);
-    const JDIMENSION row_size = info.output_width * static_cast<JDIMENSION>(info.output_components);
-    JSAMPARRAY row =
-        (*info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE, row_size, 1);
-    while (info.output_scanline < info.output_height) jpeg_read_scanlines(&info, row, 1);
-    jpeg_finish_decompress(&info);
-  });
+  const TJPEGData& data = picture.SharedData();
+  if (!data.HasBytes()) return warnings;
+  jpeg::TDecodeWatch watch;
+  watch.Warning = CountWarning;
+  watch.Client = &warnings;
+  watch.StopAtDataEnd = true;
+  jpeg::TBitmapDecoder decoder(data.BytesData(), static_cast<size_t>(data.BytesSize()), nullptr,
+                               picture.DecodeSettings(1), &watch);
+  TBitmap bitmap;
+  try {
+    decoder.DecodeInto(bitmap, nullptr);
+  } catch (const jpeg::TDataEndedEarly&) {
+    // The rest is fill.
+  }
   return warnings;
 }
 

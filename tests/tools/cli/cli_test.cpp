@@ -3,6 +3,7 @@
 // shapes of broken hex text, several files in one call, usage errors.
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <map>
 
 #include "tests/tools/cli/cli_test_support.h"
@@ -147,6 +148,66 @@ TEST_F(CliTest, CheckReportsDecodeFailuresAndCutData) {
                            "  height       149\n"
                            "  progressive  yes (more than one scan)\n"
                            "  decodes      yes\n");
+}
+
+// A small picture whose header claims 30000 x 30000 pixels: its data ends after
+// a few rows of blocks. check says so at once instead of decoding (and
+// filling) 900 million pixels; under an address limit of 4 GB, the pictures
+// over the budget are refused as the window refuses them.
+TEST_F(CliTest, CheckSaysWhereTheDataEndsBeforeAClaimedHugeSize) {
+  const std::string ppm = Path("small.ppm");
+  ASSERT_EQ(RunProgram({"sh", "-c", "djpeg -pnm \"$1\" >\"$2\"", "sh",
+                        Corpus("jpeg/good/ljt-testorig.jpg"), ppm},
+                       dir_)
+                .status,
+            0);
+  struct Case {
+    const char* name;
+    const char* options;
+    const char* verdict;  // with 4 GB of address space
+  };
+  const Case cases[] = {
+      {"colour.jpg", "", "no: Out of memory"},
+      {"gray.jpg", "-grayscale", "damaged: the data ends before the picture is complete"},
+      {"gray-restarts.jpg", "-grayscale -restart 1",
+       "damaged: the data ends before the picture is complete, and the rest is filled in\n"},
+      // The coefficients of every block are kept for a file of several scans.
+      {"gray-progressive.jpg", "-grayscale -progressive", "no: Out of memory"},
+      // Arithmetic coding may end its data early by right: the decoder reads zeros.
+      {"gray-arithmetic.jpg", "-grayscale -arithmetic", "yes\n"},
+  };
+  std::vector<std::string> files;
+  for (const Case& c : cases) {
+    const TRun made = RunProgram({"sh", "-c", std::string("cjpeg ") + c.options + " \"$1\" >\"$2\"",
+                                  "sh", ppm, Path("made")},
+                                 dir_);
+    ASSERT_EQ(made.status, 0) << made.err;
+    WriteFile(Path(c.name), WithClaimedSize(ReadFile(Path("made")), 30000, 30000));
+    files.push_back(Path(c.name));
+  }
+  std::vector<std::string> limited = {"sh", "-c", "ulimit -v 4194304; exec \"$0\" check \"$@\"",
+                                      QUORVANE_HEX};
+  limited.insert(limited.end(), files.begin(), files.end());
+  const TRun run = RunProgram(limited, dir_);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "");
+  for (const Case& c : cases) {
+    const size_t report = run.out.find(Path(c.name) + ": JPEG picture\n");
+    ASSERT_NE(report, std::string::npos) << run.out;
+    const size_t verdict = run.out.find("  decodes      ", report);
+    ASSERT_NE(verdict, std::string::npos) << run.out;
+    EXPECT_EQ(run.out.compare(verdict + 15, std::strlen(c.verdict), c.verdict), 0)
+        << c.name << ":\n"
+        << run.out.substr(report);
+    EXPECT_NE(run.out.find("  width        30000\n", report), std::string::npos);
+  }
+  // With the machine's memory the colour picture fits too, and its data ends early.
+  const TRun colour = Hex({"check", Path("colour.jpg")});
+  EXPECT_EQ(colour.status, 1);
+  EXPECT_NE(colour.out.find("  decodes      damaged: the data ends before the picture is "
+                            "complete, and the rest is filled in\n"),
+            std::string::npos)
+      << colour.out;
 }
 
 // --- loading as the window's open command does ---------------------------------------

@@ -25,6 +25,7 @@ namespace qv::testing_cli {
 namespace fs = std::filesystem;
 
 using testing_support::Corpus;
+using testing_support::WithClaimedSize;
 
 inline std::string ReadFile(const fs::path& path) {
   return testing_support::ReadAll(path.string());
