@@ -1,6 +1,8 @@
 #include "app/image_box.h"
 
+#include <QHelpEvent>
 #include <QPainter>
+#include <QToolTip>
 
 #include "app/colors.h"
 #include "app/error_trap.h"
@@ -15,6 +17,20 @@ TImage::TImage(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent, box_.Opaque());
     update();
   };
+}
+
+bool TImage::event(QEvent* event) {
+  if (event->type() != QEvent::ToolTip) return QWidget::event(event);
+  Trapped([&] {
+    const QString text = ToolTipText ? ToolTipText() : QString();
+    if (text.isEmpty()) {
+      QToolTip::hideText();
+      event->ignore();
+    } else {
+      QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), text, this);
+    }
+  });
+  return true;
 }
 
 void TImage::paintEvent(QPaintEvent*) {

@@ -3,7 +3,9 @@
 // panel's background.
 #pragma once
 
+#include <QString>
 #include <QWidget>
+#include <functional>
 
 #include "conversion/threads/ui_thread_check.h"
 #include "graphics/picture_box.h"
@@ -20,7 +22,11 @@ class TImage : public QWidget {
     return box_.Picture();
   }
 
+  // The tooltip's text, asked for when the pointer rests on the box; none: no tooltip.
+  std::function<QString()> ToolTipText;
+
  protected:
+  bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
 
  private:

@@ -11,13 +11,13 @@
 
 #include "base/exceptions.h"
 #include "base/format.h"
+#include "base/output_file.h"
 #include "base/platform.h"
 #include "base/streams.h"
 #include "conversion/jpeg_image.h"
 #include "conversion/picture_hex.h"
 #include "tools/hex_report.h"
 #include "tools/input_text.h"
-#include "tools/output_file.h"
 #include "tools/picture_loading.h"
 
 namespace qv {

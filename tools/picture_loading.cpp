@@ -21,8 +21,4 @@ void LoadJPEGPictureFile(const std::string& path, TJPEGImage& picture) {
   picture.AssignFrom(&container);
 }
 
-bool IsPictureFileName(const std::string& path) {
-  return PictureFormats().FindByExtension(TPicture::FileExtension(path)) != nullptr;
-}
-
 }  // namespace qv

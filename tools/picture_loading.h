@@ -24,8 +24,4 @@ void OpenPictureFile(const std::string& path, TPicture& container);
 // assign a TPicture to a TJPEGImage". `picture` is unchanged on failure.
 void LoadJPEGPictureFile(const std::string& path, TJPEGImage& picture);
 
-// True when the name's extension has a picture class (so the window would
-// open it as a picture); anything else is taken for hex text.
-bool IsPictureFileName(const std::string& path);
-
 }  // namespace qv

@@ -230,6 +230,7 @@ void TMemo::Changed(bool edited) {
 }
 
 void TMemo::TextUpdated() {
+  ++revision_;
   if (QAccessible::isActive()) {
     QAccessibleEvent ev(this, QAccessible::TextUpdated);
     QAccessible::updateAccessibility(&ev);
@@ -352,6 +353,10 @@ QMenu* TMemo::CreateContextMenu() {
   menu->addSeparator();
   add(QStringLiteral("全选(&A)"), "selectAll",
       doc_.Length() > 0 && SelEnd() - SelStart() < doc_.Length(), [this] { SelectAll(); });
+  if (OnExtendContextMenu) {
+    menu->addSeparator();
+    OnExtendContextMenu(*menu);
+  }
   return menu;
 }
 

@@ -86,7 +86,13 @@ class TMemo : public QAbstractScrollArea {
   std::function<void(std::exception_ptr)> OnError;
 
   // The edit context menu, with its items enabled as they apply; the caller owns it.
+  // OnExtendContextMenu, when set, adds its own entries after a separator.
   QMenu* CreateContextMenu();
+  std::function<void(QMenu& menu)> OnExtendContextMenu;
+
+  // Counts the changes of the text (edits, undo, whole replacements), so that
+  // work begun on one text can tell whether it still applies.
+  uint64_t Revision() const { return revision_; }
 
   // The document, for tests, accessibility and input methods.
   const TMemoDocument& Document() const { return doc_; }
@@ -143,6 +149,7 @@ class TMemo : public QAbstractScrollArea {
   std::unique_ptr<TMemoAdvances> advances_;  // the font's widths, used by doc_'s layout
   QString font_description_;                 // of the font advances_ measures
   uint64_t font_generation_ = 0;             // counts the fonts applied
+  uint64_t revision_ = 0;                    // counts the text's changes
   TMemoDocument doc_;
   int line_height_ = 13;
   int ascent_ = 10;
