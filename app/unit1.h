@@ -76,10 +76,13 @@ class TForm1 : public QWidget {
   void OpenHexText();
   void LoadHexTextFile(const std::string& path);
   void SaveHexText();
+  // Writes the bytes of the box's hex (strict reading) in `form` to `path` on the worker.
+  void SaveHexTextTo(const std::string& path, TTextForm form);
   // The restored picture's menu and both boxes' tooltips (unit1_picture_tools.cpp).
   void ShowPictureMenu(const QPoint& global_pos);
   QMenu* CreatePictureMenu();
   void SavePicture();
+  void SavePictureTo(const std::string& path);
   void CopyPicture();
   // Files from the desktop (unit1_files.cpp): a picture opens as the open
   // command opens it; a text file dropped on the text box loads into it.
@@ -116,7 +119,6 @@ class TForm1 : public QWidget {
   void SetupAdditions();
   void ReportHexStop(std::string_view text, bool stopped);
   void ApplyTidy(const TRecognition& recognition, std::string& clean, uint64_t revision);
-  void SaveHexTextTo(const std::string& path, TTextForm form);
   int Ask(const QString& text, unsigned flags);
   void SetStatus(const std::string& text);
   QString last_stop_report_;  // the stop report on the status bar, if it is still there

@@ -66,18 +66,24 @@ void TForm1::SavePicture() {
   if (dialog.Folder.empty() && !PreviewFileName.empty())
     dialog.Folder = preview.absolutePath().toStdString();
   if (!dialog.Execute()) return;
+  SavePictureTo(dialog.FileName);
+}
+
+void TForm1::SavePictureTo(const std::string& path) {
+  TJPEGImage* picture = RestoredPicture(Image2->Picture());
+  if (picture == nullptr) return;
   // The very bytes the text restored, not a new encoding of the pixels; the
   // file appears whole or not at all.
   const TJPEGData& data = picture->SharedData();
   try {
-    TOutputFile output(dialog.FileName);
+    TOutputFile output(path);
     output.Write(data.BytesData(), data.BytesSize());
     output.Commit();
   } catch (...) {
     SetStatus("保存图片失败");
     throw;
   }
-  SetStatus("已保存图片：" + dialog.FileName + "（" + GroupThousands(data.BytesSize()) + " 字节）");
+  SetStatus("已保存图片：" + path + "（" + GroupThousands(data.BytesSize()) + " 字节）");
 }
 
 void TForm1::CopyPicture() {
