@@ -150,7 +150,6 @@ void TForm1::TidyHexText() {
     recognition = RecogniseHexText(text, options);
     if (!recognition.Recognised()) return;
     clean = StrictHexRun(recognition.Bytes);
-    recognition.Bytes = std::string();
     if (clean == text) clean.clear();
   };
   if (text.size() < kTidyOnWorkerFrom) {
