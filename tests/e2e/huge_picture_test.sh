@@ -2,6 +2,10 @@
 # A 200-megapixel progressive 4:4:4 JPEG (made by cjpeg here: two flat halves
 # compress to about 2 MB) displays in the preview; under an address-space
 # limit it cannot fit in, it fails with "Out of memory" and the window goes on.
+# Decoding 200 megapixels takes seconds on an idle machine and minutes on one
+# busy with builds; meanwhile the window cannot repaint, so a screenshot shows
+# what was last drawn there (the closed dialog, say).
+E2E_TIMEOUT=${E2E_TIMEOUT:-600}
 source "$(dirname "$0")/lib.sh"
 start_display
 TITLE=quorvane
