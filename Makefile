@@ -103,7 +103,8 @@ clean:
 # tree (about 50 minutes of CPU time); later runs reuse it.
 #   make windows:      build-windows/dist/quorvane-<version>-win64.zip and -setup.exe
 #   make test-windows: the tests under Wine (unit, gui offscreen, e2e on Xvfb), then
-#                      the installer: install, round trip, uninstall leaving nothing
+#                      the installer: install, round trip, uninstall leaving nothing;
+#                      over an older version and over a running copy
 WINDOWS_BUILD ?= build-windows
 windows:
 	@bash scripts/install-deps.sh windows
@@ -116,6 +117,8 @@ test-windows:
 	cd $(WINDOWS_BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600
 	bash scripts/windows/package.sh $(WINDOWS_BUILD)
 	bash scripts/windows/check-installer.sh $(WINDOWS_BUILD)/dist/quorvane-*-win64-setup.exe \
+	  $(WINDOWS_BUILD)/stage/quorvane-*-win64
+	bash scripts/windows/check-upgrade.sh $(WINDOWS_BUILD)/dist/quorvane-*-win64-setup.exe \
 	  $(WINDOWS_BUILD)/stage/quorvane-*-win64
 
 # libFuzzer targets, built with clang in build-fuzz. Every target replays its

@@ -14,6 +14,7 @@
 #include "app/app_icons.h"
 #include "app/error_trap.h"
 #include "app/message_box.h"
+#include "app/perf_trace.h"
 #include "base/exceptions.h"
 #include "base/format.h"
 #include "base/platform.h"
@@ -217,6 +218,7 @@ void TApplication::RunMessageLoop() {
 }
 
 void TApplication::RequestQuit() {
+  PerfMark(QStringLiteral("quit requested"));
   // Like a posted quit message: what is already queued is handled first.
   QMetaObject::invokeMethod(
       qApp,

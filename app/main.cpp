@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "app/application.h"
+#include "app/message_box.h"
+#include "app/perf_trace.h"
 #include "app/unit1.h"
 #include "base/platform.h"
 #include "conversion/jpeg_registration.h"
@@ -23,13 +25,44 @@ std::mutex g_held_mutex;  // Qt may report from its own threads while starting
 std::vector<std::pair<QtMsgType, QString>> g_held_messages;
 QMessageLogContext g_no_context;
 
+// The window system plugin Qt tried last, as its messages name it
+// ("... Qt platform plugin "NAME" in "FOLDER"..."), and whether it was not
+// there at all. Called under g_held_mutex.
+struct TPluginFailure {
+  std::string name, folder;
+  bool missing = false;
+};
+TPluginFailure LastPluginFailure() {
+  TPluginFailure failure;
+  const QString marker = QStringLiteral("Qt platform plugin \"");
+  for (const auto& held : g_held_messages) {
+    const QString& text = held.second;
+    const qsizetype at = text.indexOf(marker);
+    if (at < 0) continue;
+    const QStringList parts = text.mid(at + marker.size()).split(QLatin1Char('"'));
+    failure.name = parts.value(0).toStdString();
+    failure.folder = parts.size() > 2 ? parts.value(2).toStdString() : std::string();
+    failure.missing = text.startsWith(QStringLiteral("Could not find"));
+  }
+  return failure;
+}
+
 // Why the platform could not start, in one line.
-std::string NoDisplayLine() {
+std::string NoDisplayLine(const TPluginFailure& plugin) {
   const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
   const QByteArray x_display = qgetenv("DISPLAY");
   const QByteArray wayland_display = qgetenv("WAYLAND_DISPLAY");
+  const bool display_system = plugin.name.empty() || plugin.name.rfind("xcb", 0) == 0 ||
+                              plugin.name.rfind("wayland", 0) == 0;
   std::string why;
-  if (!platform.isEmpty() && !platform.startsWith("xcb") && !platform.startsWith("wayland")) {
+  if (plugin.missing) {
+    why = "the window system plugin \"" + plugin.name + "\" is missing" +
+          (plugin.folder.empty() ? "" : " from \"" + plugin.folder + "\"") +
+          "; installing the program again may mend this";
+  } else if (!display_system) {
+    why = "the window system \"" + plugin.name + "\" could not be started";
+  } else if (!platform.isEmpty() && !platform.startsWith("xcb") &&
+             !platform.startsWith("wayland")) {
     why = "the window system \"" + platform.toStdString() + "\" could not be started";
   } else if (x_display.isEmpty() && wayland_display.isEmpty()) {
     why =
@@ -42,13 +75,32 @@ std::string NoDisplayLine() {
   return g_program_name + ": cannot show the window: " + why;
 }
 
+// The same reason for a user who started the program from the desktop, where
+// no terminal shows that line.
+std::string StartupFailureBoxText(const TPluginFailure& plugin) {
+  if (plugin.missing)
+    return "无法显示窗口：缺少窗口系统插件“" + plugin.name + "”" +
+           (plugin.folder.empty() ? "" : "（在“" + plugin.folder + "”中找不到）") +
+           "。\n\n重新安装本程序可以解决这个问题。";
+  if (plugin.name.empty()) return "无法显示窗口。";
+  return "无法显示窗口：窗口系统“" + plugin.name + "”无法启动。";
+}
+
 // While Qt starts its window system: a fatal failure (no display, no usable
 // platform plugin) ends the program with one clear line and exit code 1
-// instead of Qt's abort; other messages are held and passed on afterwards.
+// instead of Qt's abort, and with a box where the system shows those; other
+// messages are held and passed on afterwards.
 void StartupMessageHandler(QtMsgType type, const QMessageLogContext&, const QString& message) {
   if (type == QtFatalMsg) {
-    std::fprintf(stderr, "%s\n", NoDisplayLine().c_str());
+    TPluginFailure plugin;
+    {
+      const std::lock_guard lock(g_held_mutex);
+      plugin = LastPluginFailure();
+    }
+    std::fprintf(stderr, "%s\n", NoDisplayLine(plugin).c_str());
     std::fflush(stderr);
+    qv::ShowSystemMessageBox(0, StartupFailureBoxText(plugin), "Quorvane",
+                             qv::MB_OK | qv::MB_ICONERROR);
     std::_Exit(1);
   }
   const std::lock_guard lock(g_held_mutex);
@@ -104,5 +156,8 @@ int main(int argc, char** argv) {
   }
   qv::UnregisterJPEGFormats();
   application.reset();
+  // The halt ran to its end (a log-off test reads this: a process the system
+  // ended before that would not get here).
+  qv::PerfMark(QStringLiteral("halted"));
   return exit_code;
 }

@@ -50,9 +50,11 @@ TForm1::TForm1(QWidget* owner) : QWidget(owner) {
   setWindowTitle(QStringLiteral("Quorvane"));
   // A normal top-level window (a dialog-type one gets no taskbar button on
   // several desktops) with a fixed frame: system menu and close button only;
-  // the fixed size below keeps it from being resized or maximised.
+  // the fixed size below keeps it from being resized or maximised. Windows
+  // needs a frame without a sizing border for that (the X11 hints do it on Linux).
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                 Qt::MSWindowsFixedSizeDialogHint);
   QPalette palette = this->palette();
   palette.setColor(QPalette::Window, ButtonFaceColor());
   setPalette(palette);

@@ -21,4 +21,22 @@ std::string Format(const char* format, ...) {
   return text;
 }
 
+std::string OneLineText(const std::string& text) {
+  std::string line;
+  line.reserve(text.size());
+  for (const char c : text) {
+    if (c == '\r' || c == '\n') {
+      if (!line.empty() && line.back() != ' ') line.push_back(' ');
+    } else {
+      line.push_back(c);
+    }
+  }
+  while (!line.empty()) {
+    const unsigned char last = static_cast<unsigned char>(line.back());
+    if (last > ' ' && last != '.' && last != 0x7F) break;
+    line.pop_back();
+  }
+  return line;
+}
+
 }  // namespace qv

@@ -7,4 +7,8 @@ namespace qv {
 
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+// A system's error text as one line of a message: each line break becomes one
+// blank, and trailing blanks, control characters and full stops go.
+std::string OneLineText(const std::string& text);
+
 }  // namespace qv

@@ -31,12 +31,15 @@ class TInterruptPaths {
     std::free(copy);
   }
 
-  // Lets go of one copy of `path`, if one is held.
+  // Lets go of one copy of `path`, if one is held. The handler may be walking
+  // the table on another thread (Windows calls it on a thread of its own, and
+  // a signal may arrive on any thread): a copy taken out while it does stays
+  // allocated, since the handler may be using it; the process is ending then.
   void Remove(std::basic_string_view<Char> path) {
     for (auto& slot : slots_) {
       Char* held = slot.load();
       if (held != nullptr && path == held && slot.compare_exchange_strong(held, nullptr)) {
-        std::free(held);
+        if (walkers_.load() == 0) std::free(held);
         return;
       }
     }
@@ -46,14 +49,21 @@ class TInterruptPaths {
   // lock, so an interrupt handler may call it.
   template <class DeleteFile>
   void DeleteAll(DeleteFile delete_file) const noexcept {
+    // Counted before the first path is read: a Remove that empties a slot
+    // after that sees the count and keeps the copy (all sequentially
+    // consistent, so one that saw no walker emptied the slot before any read).
+    walkers_.fetch_add(1);
     for (const auto& slot : slots_) {
       if (const Char* path = slot.load()) delete_file(path);
     }
+    walkers_.fetch_sub(1);
   }
 
  private:
   static_assert(std::atomic<Char*>::is_always_lock_free);
   std::atomic<Char*> slots_[kSlots] = {};
+  mutable std::atomic<int> walkers_ = 0;
+  static_assert(std::atomic<int>::is_always_lock_free);
 };
 
 }  // namespace qv

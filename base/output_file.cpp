@@ -32,6 +32,12 @@ TOutputFile::TOutputFile(const std::string& path) : path_(path) {
     fd_ = kStandardOutput;
     return;
   }
+  // A read-only file is one the user keeps from being changed, on either
+  // system (Windows would refuse the replacing rename anyway): refused before
+  // any work, as an open for writing would be.
+  if (IsReadOnlyFile(path_))
+    throw EFCreateError(Format("Cannot create file \"%s\". %s", FullPathName(path_).c_str(),
+                               SystemErrorText(EACCES).c_str()));
   int error = 0;
   for (int attempt = 0; attempt < 16; ++attempt) {
     temporary_ = TemporaryNameFor(path_);
@@ -91,6 +97,12 @@ void TOutputFile::Commit() {
     const int error = errno;
     Discard();
     RaiseWriteError(error);
+  }
+  // Made read-only meanwhile: refused as above, the temporary file deleted
+  // while it is still writable.
+  if (IsReadOnlyFile(path_)) {
+    Discard();
+    RaiseWriteError(EACCES);
   }
   // A replaced file keeps its permissions: a private file stays private.
   std::error_code error_code;

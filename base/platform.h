@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -33,9 +34,20 @@ inline std::string FileNameOf(const std::string& path) {
 }
 // Absolute, lexically normalised form of `path` (no file system access).
 std::string FullPathName(const std::string& path);
-// The system's text for an error number, without trailing blanks, control
-// characters and full stops.
+// The key under which the file system knows `path`: its full path, folded the
+// way the file system compares names (Windows: without regard to case), so
+// that two keys are equal when the names reach the same file.
+std::string FileNameKey(const std::string& path);
+// The system's text for an error number, on one line, without trailing
+// blanks, control characters and full stops; "Error N" when the system has none.
 std::string SystemErrorText(int error);
+// The number the system itself gives that error (Windows: its error code, as
+// its documentation and other programs show it; elsewhere errno itself).
+int SystemErrorCode(int error);
+// Writes UTF-8 text to standard output or error: a console gets it as
+// characters (a Windows console shows bytes in its own code page), a file or
+// pipe the bytes themselves.
+void WriteText(std::FILE* stream, const std::string& text);
 // The running program's own file.
 std::string ExecutablePath();
 // The program's arguments after its name, in UTF-8. On Windows they come from
@@ -138,6 +150,9 @@ bool CloseWrittenFile(int fd);
 // Renames `from` to `to` in one step, replacing a file of that name.
 bool RenameFileOver(const std::string& from, const std::string& to);
 bool RemoveFile(const std::string& path);
+// True when a file of that name exists and is marked read-only (no write
+// permission for anyone; on Windows the read-only attribute).
+bool IsReadOnlyFile(const std::string& path);
 // Names a file to delete when an interrupt (SIGINT, SIGTERM, SIGHUP) ends the
 // process before KeepOnInterrupt releases it; the signal then ends the process
 // as it would have. A signal the process ignores stays ignored.

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -20,6 +21,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/format.h"
 #include "base/interrupt_paths.h"
 #include "base/platform.h"
 
@@ -35,19 +37,24 @@ std::string FullPathName(const std::string& path) {
   return text;
 }
 
+// Names differ by case here.
+std::string FileNameKey(const std::string& path) {
+  return FullPathName(path);
+}
+
+int SystemErrorCode(int error) {
+  return error;
+}
+
+// A terminal takes UTF-8 as it is.
+void WriteText(std::FILE* stream, const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stream);
+}
+
 std::string SystemErrorText(int error) {
   char buffer[256];
   const char* text = strerror_r(error, buffer, sizeof buffer);
-  std::string result(text ? text : "");
-  while (!result.empty()) {
-    const unsigned char last = static_cast<unsigned char>(result.back());
-    if (last <= ' ' || last == '.' || last == 0x7F) {
-      result.pop_back();
-    } else {
-      break;
-    }
-  }
-  return result;
+  return OneLineText(text ? text : "");
 }
 
 std::string ExecutablePath() {
@@ -378,6 +385,12 @@ bool RenameFileOver(const std::string& from, const std::string& to) {
 
 bool RemoveFile(const std::string& path) {
   return ::unlink(path.c_str()) == 0;
+}
+
+bool IsReadOnlyFile(const std::string& path) {
+  struct stat status {};
+  return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
+         (status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
 }
 
 namespace {

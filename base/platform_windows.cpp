@@ -23,6 +23,7 @@
 #include <io.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -35,6 +36,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/format.h"
 #include "base/interrupt_paths.h"
 #include "base/platform.h"
 
@@ -67,6 +69,25 @@ std::string Utf8(const wchar_t* text, size_t length) {
   WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), narrow.data(), n, nullptr,
                       nullptr);
   return narrow;
+}
+
+// A file name for the wide calls: the full path in the \\?\ form, which a
+// default system needs for names past 260 characters. That form is taken
+// literally, so the path is made full and normalised first; devices (NUL,
+// \\.\...) and names already in that form pass as they are.
+std::wstring WidePath(const std::string& path) {
+  const std::wstring wide = Wide(path);
+  if (wide.rfind(L"\\\\?\\", 0) == 0 || wide.rfind(L"\\\\.\\", 0) == 0) return wide;
+  const DWORD n = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (n == 0) return wide;
+  std::wstring full(n, L'\0');
+  const DWORD written = GetFullPathNameW(wide.c_str(), n, full.data(), nullptr);
+  if (written == 0 || written >= n) return wide;
+  full.resize(written);
+  if (full.rfind(L"\\\\.\\", 0) == 0) return full;
+  if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+  if (full.size() >= 3 && full[1] == L':' && full[2] == L'\\') return L"\\\\?\\" + full;
+  return full;
 }
 
 // The file name of a module (nullptr: the program), however long.
@@ -115,57 +136,108 @@ std::string FullPathName(const std::string& path) {
   return Utf8(full.data(), written);
 }
 
-std::string SystemErrorText(int error) {
-  DWORD code;
+std::string FileNameKey(const std::string& path) {
+  // The file system's own folding: upper case by the invariant table, as NTFS
+  // compares names.
+  const std::wstring full = Wide(FullPathName(path));
+  if (full.empty()) return std::string();
+  std::wstring folded(full.size(), L'\0');
+  const int n = LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, full.data(),
+                              static_cast<int>(full.size()), folded.data(),
+                              static_cast<int>(folded.size()), nullptr, nullptr, 0);
+  if (n <= 0) return Utf8(full.data(), full.size());
+  return Utf8(folded.data(), static_cast<size_t>(n));
+}
+
+namespace {
+
+// The system's code for an error of the interface; false for an errno value
+// the system has no code for.
+bool SystemCodeOf(int error, DWORD& code) {
   if (error & kSystemErrorTag) {
     code = static_cast<DWORD>(error & ~kSystemErrorTag);
-  } else {
-    switch (error) {
-      case 0:
-        code = ERROR_SUCCESS;
-        break;
-      case ENOENT:
-        code = ERROR_FILE_NOT_FOUND;
-        break;
-      case EACCES:
-        code = ERROR_ACCESS_DENIED;
-        break;
-      case EEXIST:
-        code = ERROR_FILE_EXISTS;
-        break;
-      case EBADF:
-        code = ERROR_INVALID_HANDLE;
-        break;
-      case ENOMEM:
-        code = ERROR_NOT_ENOUGH_MEMORY;
-        break;
-      case ENOSPC:
-        code = ERROR_DISK_FULL;
-        break;
-      case ESPIPE:
-        code = ERROR_SEEK_ON_DEVICE;
-        break;
-      case EIO:
-        code = ERROR_WRITE_FAULT;
-        break;
-      case EMFILE:
-        code = ERROR_TOO_MANY_OPEN_FILES;
-        break;
-      default: {
-        std::string text = std::strerror(error);
-        while (!text.empty() &&
-               (static_cast<unsigned char>(text.back()) <= ' ' || text.back() == '.'))
-          text.pop_back();
-        return text;
-      }
-    }
+    return true;
   }
-  // The system's own text in the user's language, at most 256 characters.
-  wchar_t buffer[256];
-  DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                           code, 0, buffer, static_cast<DWORD>(std::size(buffer)), nullptr);
-  while (n > 0 && (buffer[n - 1] <= L' ' || buffer[n - 1] == L'.' || buffer[n - 1] == 0x7F)) --n;
-  return Utf8(buffer, n);
+  switch (error) {
+    case 0:
+      code = ERROR_SUCCESS;
+      break;
+    case ENOENT:
+      code = ERROR_FILE_NOT_FOUND;
+      break;
+    case EACCES:
+      code = ERROR_ACCESS_DENIED;
+      break;
+    case EEXIST:
+      code = ERROR_FILE_EXISTS;
+      break;
+    case EBADF:
+      code = ERROR_INVALID_HANDLE;
+      break;
+    case ENOMEM:
+      code = ERROR_NOT_ENOUGH_MEMORY;
+      break;
+    case ENOSPC:
+      code = ERROR_DISK_FULL;
+      break;
+    case ESPIPE:
+      code = ERROR_SEEK_ON_DEVICE;
+      break;
+    case EIO:
+      code = ERROR_WRITE_FAULT;
+      break;
+    case EMFILE:
+      code = ERROR_TOO_MANY_OPEN_FILES;
+      break;
+    case ENOTSUP:
+      code = ERROR_NOT_SUPPORTED;
+      break;
+    default:
+      return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string SystemErrorText(int error) {
+  DWORD code;
+  if (!SystemCodeOf(error, code)) return OneLineText(std::strerror(error));
+  // The system's own text in the user's language, however long (some pass
+  // 256 characters and span lines).
+  wchar_t* buffer = nullptr;
+  const DWORD n = FormatMessageW(
+      FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER,
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::string text;
+  if (n > 0 && buffer != nullptr) text = OneLineText(Utf8(buffer, n));
+  if (buffer != nullptr) LocalFree(buffer);
+  if (text.empty()) return "Error " + std::to_string(code);
+  return text;
+}
+
+int SystemErrorCode(int error) {
+  DWORD code;
+  return SystemCodeOf(error, code) ? static_cast<int>(code) : error;
+}
+
+void WriteText(std::FILE* stream, const std::string& text) {
+  HANDLE handle = HandleOf(_fileno(stream));
+  DWORD mode = 0;
+  if (text.empty() || !GetConsoleMode(handle, &mode)) {
+    std::fwrite(text.data(), 1, text.size(), stream);
+    return;
+  }
+  std::fflush(stream);
+  const std::wstring wide = Wide(text);
+  for (size_t done = 0; done < wide.size();) {
+    // The console takes a limited amount at once.
+    const DWORD piece = static_cast<DWORD>(std::min<size_t>(wide.size() - done, 8192));
+    DWORD written = 0;
+    if (!WriteConsoleW(handle, wide.data() + done, piece, &written, nullptr) || written == 0)
+      return;
+    done += written;
+  }
 }
 
 std::string ExecutablePath() {
@@ -287,7 +359,7 @@ bool ModuleOfAddress(const void* address, std::string& module_path, uintptr_t& o
 
 int OpenFileForReading(const std::string& path) {
   // Other readers are welcome, writers are refused while the file is open.
-  HANDLE handle = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+  HANDLE handle = CreateFileW(WidePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     SetErrnoFromSystem();
@@ -445,7 +517,7 @@ namespace qv {
 
 int CreateFileForWriting(const std::string& path) {
   // Shared for deletion, so that an interrupt can remove the file while it is open.
-  HANDLE handle = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
+  HANDLE handle = CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     const DWORD code = GetLastError();
@@ -482,21 +554,29 @@ bool CloseWrittenFile(int fd) {
 }
 
 bool RenameFileOver(const std::string& from, const std::string& to) {
-  if (MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+  if (MoveFileExW(WidePath(from).c_str(), WidePath(to).c_str(), MOVEFILE_REPLACE_EXISTING))
+    return true;
   SetErrnoFromSystem();
   return false;
 }
 
 bool RemoveFile(const std::string& path) {
-  if (DeleteFileW(Wide(path).c_str())) return true;
+  if (DeleteFileW(WidePath(path).c_str())) return true;
   SetErrnoFromSystem();
   return false;
+}
+
+bool IsReadOnlyFile(const std::string& path) {
+  const DWORD attributes = GetFileAttributesW(WidePath(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+         (attributes & FILE_ATTRIBUTE_READONLY) != 0;
 }
 
 namespace {
 
 constinit TInterruptPaths<wchar_t> g_delete_on_interrupt;
 
+// Runs on a thread of its own, beside the program.
 BOOL WINAPI OnInterrupt(DWORD) {
   g_delete_on_interrupt.DeleteAll([](const wchar_t* path) { DeleteFileW(path); });
   // Not handled: the next handler, finally the system's, ends the process.
@@ -512,11 +592,11 @@ void InstallInterruptHandler() {
 
 void DeleteOnInterrupt(const std::string& path) {
   InstallInterruptHandler();
-  g_delete_on_interrupt.Add(Wide(path));
+  g_delete_on_interrupt.Add(WidePath(path));
 }
 
 void KeepOnInterrupt(const std::string& path) {
-  g_delete_on_interrupt.Remove(Wide(path));
+  g_delete_on_interrupt.Remove(WidePath(path));
 }
 
 // Large pages need a privilege ordinary users lack, and fresh allocations

@@ -3,6 +3,7 @@
 # results are committed, so the build needs neither tool.
 #   desktop/icons/*.svg  -> desktop/icons/hicolor/<size>/apps/*.png  (rsvg-convert,
 #                           or ImageMagick when librsvg2-bin is missing)
+#                        -> desktop/windows/quorvane.ico              (and ImageMagick)
 #   app/icons/<name>.xpm -> app/icons/<name>_grey.xpm                  (plain bash)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -23,6 +24,16 @@ render() {  # svg size out
 # from the full drawing.
 for size in 16 32; do render "$icons/$id-16.svg" $size "$icons/hicolor/${size}x${size}/apps/$id.png"; done
 for size in 48 256; do render "$icons/$id.svg" $size "$icons/hicolor/${size}x${size}/apps/$id.png"; done
+
+# The Windows icon: every size Windows asks for at 100, 125 and 150 % scaling
+# (16/20/24 in lists and title bars, 32/40/48 on the desktop), and 256 for
+# large views; the pixel-grid drawing up to 32. ImageMagick stores 256 as PNG,
+# the rest as bitmaps, as the resource compiler and the installer expect.
+ico_dir=$(mktemp -d)
+for size in 16 20 24 32; do render "$icons/$id-16.svg" $size "$ico_dir/$size.png"; done
+for size in 40 48 256; do render "$icons/$id.svg" $size "$ico_dir/$size.png"; done
+/usr/bin/convert "$ico_dir"/{16,20,24,32,40,48,256}.png desktop/windows/quorvane.ico
+rm -rf "$ico_dir"
 
 # Grey copies of the toolbar icons: every colour becomes a lightened grey
 # (128 + luminance / 2), the transparent pixels stay transparent.

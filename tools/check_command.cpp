@@ -8,6 +8,7 @@
 
 #include "base/exceptions.h"
 #include "base/format.h"
+#include "base/platform.h"
 #include "conversion/jpeg_data.h"
 #include "conversion/jpeg_image.h"
 #include "conversion/picture_hex.h"
@@ -27,13 +28,13 @@ namespace {
 // Starts a file's report, a blank line apart from the one before.
 void BeginReport(const std::string& path, const std::string& kind) {
   static bool first = true;
-  if (!first) std::printf("\n");
+  if (!first) WriteText(stdout, "\n");
   first = false;
-  std::printf("%s: %s\n", path.c_str(), kind.c_str());
+  WriteText(stdout, path + ": " + kind + "\n");
 }
 
 void PrintField(const char* name, const std::string& value) {
-  std::printf("  %-12s %s\n", name, value.c_str());
+  WriteText(stdout, Format("  %-12s %s\n", name, value.c_str()));
 }
 
 // The facts of a loaded JPEG picture and a full decode. False when the picture

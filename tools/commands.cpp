@@ -71,7 +71,7 @@ bool PlanOutputs(const TCommandLine& line,
   std::set<std::string> seen;
   for (const std::string& input : line.Inputs) {
     outputs.push_back(output_for(line, input));
-    if (outputs.back() != "-" && !seen.insert(FullPathName(outputs.back())).second) {
+    if (outputs.back() != "-" && !seen.insert(FileNameKey(outputs.back())).second) {
       ReportError("", "more than one FILE would be written to " + outputs.back());
       return false;
     }
@@ -115,9 +115,9 @@ std::string ErrorText(const std::exception_ptr& error) {
 void ReportError(const std::string& subject, const std::string& text) {
   std::fflush(stdout);
   if (subject.empty()) {
-    std::fprintf(stderr, "%s: %s\n", kProgramName, text.c_str());
+    WriteText(stderr, Format("%s: %s\n", kProgramName, text.c_str()));
   } else {
-    std::fprintf(stderr, "%s: %s: %s\n", kProgramName, subject.c_str(), text.c_str());
+    WriteText(stderr, Format("%s: %s: %s\n", kProgramName, subject.c_str(), text.c_str()));
   }
 }
 

@@ -16,7 +16,8 @@ namespace {
 constexpr int kPriorityLevels[] = {-15, -2, -1, 0, 1, 2, 15};
 
 [[noreturn]] void RaiseThreadError(int error) {
-  throw EThread(Format("Thread Error: %s (%d)", SystemErrorText(error).c_str(), error));
+  throw EThread(
+      Format("Thread Error: %s (%d)", SystemErrorText(error).c_str(), SystemErrorCode(error)));
 }
 
 }  // namespace

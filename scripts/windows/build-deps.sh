@@ -2,54 +2,78 @@
 # Cross-builds the Windows dependencies (libjpeg-turbo as a static library
 # with its SIMD code, Qt Core/Gui/Widgets/Test and their Windows plugins as
 # DLLs) once into the cache, from Debian's source packages, and prints the
-# cache prefix on its last line. A finished cache is reused as it is: the key
-# (see versions.sh) names the versions and the build recipe.
+# cache prefix on standard output; everything else (progress, estimates,
+# failures) goes to standard error, so a caller that takes the prefix still
+# shows the rest as it comes. A finished cache is reused as it is: its key
+# (versions.sh) covers what decides the built files.
 #
 # Usage: build-deps.sh [--print-prefix]
 #   JOBS=n        parallel compile jobs (default: nproc)
 #   NICE=n        niceness of the compilers (default: 0)
 # Logs go to <cache>/<key>/logs/; the progress is printed as it goes. An
 # interrupted run continues where it stopped when started again.
-set -euo pipefail
+set -Eeuo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 . "$here/versions.sh"
+. "$here/recipe.sh"
+exec 3>&1 1>&2 # fd 3: the prefix
 
-if [ "${1:-}" = --print-prefix ]; then echo "$QW_PREFIX"; exit 0; fi
+# The versions the sources in the cache were resolved to, while the pins are
+# the ones they were resolved from; else the pins.
+src="$QW_CACHE_ROOT/src"
+QW_USED_FOR="" QW_QT_USED="$QW_QT_DEBVER" QW_JPEG_USED="$QW_JPEG_DEBVER"
+if [ -f "$src/used.sh" ]; then
+  . "$src/used.sh"
+  if [ "$QW_USED_FOR" != "$QW_QT_DEBVER $QW_JPEG_DEBVER" ]; then
+    QW_QT_USED="$QW_QT_DEBVER" QW_JPEG_USED="$QW_JPEG_DEBVER"
+  fi
+fi
+prefix="$QW_CACHE_ROOT/$(qw_key "$QW_QT_USED" "$QW_JPEG_USED")"
 
-JOBS="${JOBS:-$(nproc)}"
-NICE="${NICE:-0}"
-stamp="$QW_PREFIX/.complete"
-if [ -f "$stamp" ]; then
-  echo "windows deps: cached in $QW_PREFIX"
-  echo "$QW_PREFIX"
+if [ "${1:-}" = --print-prefix ]; then echo "$prefix" >&3; exit 0; fi
+if [ -f "$prefix/.complete" ]; then
+  echo "windows deps: cached in $prefix"
+  echo "$prefix" >&3
   exit 0
 fi
 
+JOBS="${JOBS:-$(nproc)}"
+NICE="${NICE:-0}"
+fail() { echo "windows deps: $*" >&2; exit 1; }
 for tool in "$QW_TRIPLET-g++-posix" nasm ninja cmake dpkg-source; do
-  command -v "$tool" >/dev/null \
-    || { echo "windows deps: $tool missing; run scripts/install-deps.sh windows" >&2; exit 1; }
+  command -v "$tool" >/dev/null || fail "$tool missing; run scripts/install-deps.sh windows"
 done
-[ -x /usr/lib/qt6/libexec/moc ] \
-  || { echo "windows deps: Debian's Qt host tools missing (qt6-base-dev-tools)" >&2; exit 1; }
+[ -x /usr/lib/qt6/libexec/moc ] || fail "Debian's Qt host tools missing (qt6-base-dev-tools)"
 
-work="$QW_CACHE_ROOT/work-$QW_KEY"     # sources and build trees, removed at the end
-logs="$QW_PREFIX/logs"
+bash "$here/fetch-sources.sh" "$src" || fail "the sources could not be fetched (see above)"
+. "$src/used.sh"
+key="$(qw_key "$QW_QT_USED" "$QW_JPEG_USED")"
+prefix="$QW_CACHE_ROOT/$key"
+if [ -f "$prefix/.complete" ]; then
+  echo "windows deps: cached in $prefix"
+  echo "$prefix" >&3
+  exit 0
+fi
+
+work="$QW_CACHE_ROOT/work-$key"     # sources and build trees, removed at the end
+logs="$prefix/logs"
 mkdir -p "$work" "$logs"
 toolchain="$here/toolchain-mingw64.cmake"
 run() { nice -n "$NICE" "$@"; }
+# Anything else that fails still says where it stopped.
+trap 'echo "windows deps: failed (line $LINENO); logs in $logs" >&2' ERR
 t_all=$SECONDS
 
-echo "windows deps: building into $QW_PREFIX"
+echo "windows deps: building $QW_QT_PACKAGE $QW_QT_USED and $QW_JPEG_PACKAGE $QW_JPEG_USED into $prefix"
 echo "windows deps: this takes about 50 minutes of CPU time once (about 23 minutes on"
 echo "  two idle cores); later builds reuse the cache."
-
-bash "$here/fetch-sources.sh" "$QW_CACHE_ROOT/src"
 
 # Extracts a verified .dsc with Debian's patches applied, once.
 extract() { # dsc dir
   if [ ! -f "$work/$2/.extracted" ]; then
     rm -rf "${work:?}/$2"
-    dpkg-source --no-check -x "$QW_CACHE_ROOT/src/$1" "$work/$2" >"$logs/extract-$2.log"
+    dpkg-source --no-check -x "$src/$1" "$work/$2" >"$logs/extract-$2.log" 2>&1 \
+      || fail "unpacking $1 failed, see $logs/extract-$2.log"
     touch "$work/$2/.extracted"
   fi
 }
@@ -69,60 +93,40 @@ progress() { # label
     }'
 }
 
-# --- libjpeg-turbo: static, SIMD required, the libjpeg 6.2 interface ---------
-if [ ! -f "$QW_PREFIX/lib/libjpeg.a" ]; then
+# Configures (unless an interrupted build left its tree), builds with the
+# progress shown, installs; each failure names its log.
+build() { # label source-dir build-dir log-name options...
+  local label="$1" source="$2" tree="$3" log="$4"
+  shift 4
+  if [ ! -f "$tree/build.ninja" ]; then
+    run cmake -S "$source" -B "$tree" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+      -DCMAKE_INSTALL_PREFIX="$prefix" "$@" >"$logs/$log-configure.log" 2>&1 \
+      || fail "$label configure failed, see $logs/$log-configure.log"
+  fi
+  if ! run cmake --build "$tree" -j "$JOBS" 2>&1 | tee "$logs/$log-build.log" | progress "$label"; then
+    fail "$label build failed, see $logs/$log-build.log"
+  fi
+  cmake --install "$tree" >"$logs/$log-install.log" 2>&1 \
+    || fail "$label install failed, see $logs/$log-install.log"
+}
+
+if [ ! -f "$prefix/lib/libjpeg.a" ]; then
   t=$SECONDS
   echo "windows deps: libjpeg-turbo (about 2 minutes)"
-  extract "$QW_JPEG_DSC" libjpeg-turbo
-  [ -f "$work/build-jpeg/build.ninja" ] || run cmake -S "$work/libjpeg-turbo" -B "$work/build-jpeg" -G Ninja \
-    -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_INSTALL_PREFIX="$QW_PREFIX" \
-    -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_SIMD=ON -DREQUIRE_SIMD=ON \
-    -DWITH_TURBOJPEG=OFF -DWITH_JPEG8=OFF -DWITH_JPEG7=OFF \
-    >"$logs/jpeg-configure.log" 2>&1 \
-    || { echo "windows deps: libjpeg-turbo configure failed, see $logs/jpeg-configure.log" >&2; exit 1; }
-  run cmake --build "$work/build-jpeg" -j "$JOBS" 2>&1 | tee "$logs/jpeg-build.log" | progress libjpeg-turbo
-  [ "${PIPESTATUS[0]}" -eq 0 ] \
-    || { echo "windows deps: libjpeg-turbo build failed, see $logs/jpeg-build.log" >&2; exit 1; }
-  cmake --install "$work/build-jpeg" >"$logs/jpeg-install.log"
+  extract "$(qw_dsc "$QW_JPEG_PACKAGE" "$QW_JPEG_USED")" libjpeg-turbo
+  build libjpeg-turbo "$work/libjpeg-turbo" "$work/build-jpeg" jpeg "${QW_JPEG_OPTIONS[@]}"
   echo "windows deps: libjpeg-turbo done in $(( (SECONDS - t) / 60 )) min $(( (SECONDS - t) % 60 )) s"
 fi
 
-# --- qtbase: Core, Gui, Widgets, Test and the Windows plugins ----------------
-# Only what the two programs and their tests load. Debian's source has no
-# wintab.h (tablet events off); with OpenGL off the Windows platform plugin
-# only compiles when dynamic GL is off too. zlib, libpng, FreeType, HarfBuzz
-# and PCRE2 are Qt's bundled copies; JPEG and GIF image plugins are not built
-# because the program decodes JPEG with libjpeg-turbo itself.
-if [ ! -f "$QW_PREFIX/bin/Qt6Widgets.dll" ]; then
+if [ ! -f "$prefix/bin/Qt6Widgets.dll" ]; then
   t=$SECONDS
   echo "windows deps: qtbase (about 50 minutes of CPU time)"
-  extract "$QW_QT_DSC" qtbase
-  # An interrupted build resumes where it stopped (same key, same options).
-  [ -f "$work/build-qt/build.ninja" ] || run cmake -S "$work/qtbase" -B "$work/build-qt" -G Ninja \
-    -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_INSTALL_PREFIX="$QW_PREFIX" \
-    -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
-    -DBUILD_SHARED_LIBS=ON -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF \
-    -DQT_BUILD_BENCHMARKS=OFF -DQT_GENERATE_SBOM=OFF \
-    -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_dbus=OFF \
-    -DFEATURE_opengl=OFF -DFEATURE_dynamicgl=OFF -DFEATURE_vulkan=OFF \
-    -DFEATURE_printsupport=OFF -DFEATURE_xml=OFF -DFEATURE_concurrent=OFF \
-    -DFEATURE_tabletevent=OFF -DFEATURE_testlib=ON \
-    -DFEATURE_zstd=OFF -DFEATURE_jpeg=OFF -DFEATURE_gif=OFF \
-    -DFEATURE_system_zlib=OFF -DFEATURE_system_png=OFF -DFEATURE_system_freetype=OFF \
-    -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_pcre2=OFF \
-    -DFEATURE_system_doubleconversion=OFF \
-    >"$logs/qt-configure.log" 2>&1 \
-    || { echo "windows deps: qtbase configure failed, see $logs/qt-configure.log" >&2; exit 1; }
-  run cmake --build "$work/build-qt" -j "$JOBS" 2>&1 | tee "$logs/qt-build.log" | progress qtbase
-  [ "${PIPESTATUS[0]}" -eq 0 ] \
-    || { echo "windows deps: qtbase build failed, see $logs/qt-build.log" >&2; exit 1; }
-  cmake --install "$work/build-qt" >"$logs/qt-install.log"
+  extract "$(qw_dsc "$QW_QT_PACKAGE" "$QW_QT_USED")" qtbase
+  build qtbase "$work/qtbase" "$work/build-qt" qt "${QW_QT_OPTIONS[@]}"
   echo "windows deps: qtbase done in $(( (SECONDS - t) / 60 )) min"
 fi
 
 rm -rf "$work"
-echo "built $(date -u +%FT%TZ) in $(( (SECONDS - t_all) / 60 )) min, key $QW_KEY" >"$stamp"
+echo "built $(date -u +%FT%TZ) in $(( (SECONDS - t_all) / 60 )) min, key $key" >"$prefix/.complete"
 echo "windows deps: done in $(( (SECONDS - t_all) / 60 )) min"
-echo "$QW_PREFIX"
+echo "$prefix" >&3

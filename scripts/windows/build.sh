@@ -10,7 +10,9 @@ root="$(cd "$here/../.." && pwd)"
 build="${1:-build-windows}"
 JOBS="${JOBS:-$(nproc)}"
 
-prefix="$(bash "$here/build-deps.sh" | tail -n 1)"
+# Its progress and time estimate reach the terminal as they come (about 25
+# minutes from an empty cache): only the prefix is taken from its output.
+prefix="$(bash "$here/build-deps.sh")" || { echo "windows: dependency build failed" >&2; exit 1; }
 [ -f "$prefix/.complete" ] || { echo "windows: dependency build failed" >&2; exit 1; }
 
 t=$SECONDS

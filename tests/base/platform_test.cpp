@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include "base/format.h"
+
 #include <cerrno>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -79,6 +82,89 @@ TEST(PlatformFiles, OpenFailuresCarryTheSystemsText) {
     EXPECT_NE(text.back(), '.') << text;
     EXPECT_GT(static_cast<unsigned char>(text.back()), ' ') << text;
   }
+}
+
+// Read-only is the file's own mark (permissions, or the Windows attribute),
+// the same whoever asks; a folder or a missing name is no read-only file.
+TEST(PlatformFiles, ReadOnlyFilesAreTold) {
+  namespace fs = std::filesystem;
+  const std::string path = TempPath("qv_platform_read_only.bin");
+  std::error_code left_over;  // a run that stopped half-way leaves a read-only file
+  fs::permissions(PathFromUtf8(path), fs::perms::owner_write, fs::perm_options::add, left_over);
+  RemoveFile(path);
+  EXPECT_FALSE(IsReadOnlyFile(path)) << "missing";
+  WriteWhole(path, "bytes");
+  EXPECT_FALSE(IsReadOnlyFile(path));
+  fs::permissions(PathFromUtf8(path),
+                  fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  EXPECT_TRUE(IsReadOnlyFile(path));
+  fs::permissions(PathFromUtf8(path), fs::perms::owner_write, fs::perm_options::add);
+  EXPECT_TRUE(RemoveFile(path));
+  EXPECT_FALSE(IsReadOnlyFile(testing::TempDir())) << "a folder";
+}
+
+// Names past the 260 characters a default Windows allows without the long
+// form: a deep folder works as any other.
+TEST(PlatformFiles, DeepFoldersWork) {
+  std::string folder = TempPath("qv_platform_deep");
+  while (folder.size() < 300) folder += "/a_folder_name_of_some_thirty_chars";
+  std::error_code error;
+  std::filesystem::create_directories(PathFromUtf8(folder), error);
+  if (error) GTEST_SKIP() << "the test cannot make " << folder << ": " << error.message();
+  const std::string path = folder + "/图片.jpg";
+  const std::string renamed = folder + "/renamed.jpg";
+  RemoveFile(path);
+  RemoveFile(renamed);
+  WriteWhole(path, "deep bytes");
+  EXPECT_EQ(ReadWhole(path), "deep bytes");
+  ASSERT_TRUE(RenameFileOver(path, renamed)) << SystemErrorText(errno);
+  EXPECT_EQ(ReadWhole(renamed), "deep bytes");
+  EXPECT_FALSE(IsReadOnlyFile(renamed));
+  EXPECT_TRUE(RemoveFile(renamed)) << SystemErrorText(errno);
+  std::filesystem::remove_all(PathFromUtf8(TempPath("qv_platform_deep")), error);
+}
+
+// Two names are one output when the file system takes them for one file.
+TEST(PlatformPaths, FileNameKeysCompareAsTheFileSystemDoes) {
+  EXPECT_EQ(FileNameKey("dir/../out.hex"), FileNameKey("out.hex"));
+  EXPECT_NE(FileNameKey("out.hex"), FileNameKey("out2.hex"));
+#ifdef _WIN32
+  EXPECT_EQ(FileNameKey("a.hex"), FileNameKey("A.HEX"));
+  EXPECT_EQ(FileNameKey("ä 图片.hex"), FileNameKey("Ä 图片.hex"));
+#else
+  EXPECT_NE(FileNameKey("a.hex"), FileNameKey("A.HEX"));
+#endif
+}
+
+// A system's message as one line of ours.
+TEST(PlatformErrors, SystemTextsBecomeOneLine) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"Access is denied.\r\n", "Access is denied"},
+      {"The first line.\r\nThe second line\r\nand a third.\r\n",
+       "The first line. The second line and a third"},
+      {"拒绝访问。\r\n", "拒绝访问。"},  // a full stop of another script stays
+      {"Trailing dots...\x7F\t \n", "Trailing dots"},
+      {" \r\n", ""},
+  };
+  for (const auto& [raw, line] : cases) EXPECT_EQ(OneLineText(raw), line) << raw;
+}
+
+// Error numbers in messages are the system's own, as its documentation and
+// other programs show them, not the program's internal form.
+TEST(PlatformErrors, CodesAreTheSystemsOwnNumbers) {
+  const int no_such_thread = SetThreadPriorityLevel(0x3FFFFFF0u, 0);
+  ASSERT_NE(no_such_thread, 0);
+  const std::string text = SystemErrorText(no_such_thread);
+  EXPECT_FALSE(text.empty());
+  EXPECT_EQ(text.find('\n'), std::string::npos) << text;
+#ifdef _WIN32
+  EXPECT_EQ(SystemErrorCode(no_such_thread), 87);  // ERROR_INVALID_PARAMETER
+  EXPECT_EQ(SystemErrorCode(EACCES), 5);           // ERROR_ACCESS_DENIED
+#else
+  EXPECT_EQ(SystemErrorCode(no_such_thread), ESRCH);
+  EXPECT_EQ(SystemErrorCode(EACCES), EACCES);
+#endif
 }
 
 TEST(PlatformPaths, FullPathIsAbsoluteAndNormalised) {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Started where no window can be shown, the program says so in one line on
 # standard error and exits with code 1 (not Qt's abort): with no display at
-# all, and with a display that does not answer.
+# all, with a display that does not answer, and without the window system's
+# plugin.
 source "$(dirname "$0")/lib.sh"
 
 # A display number nobody serves.
@@ -24,4 +25,8 @@ check "no display" "cannot show the window: no display (neither DISPLAY nor WAYL
 check "a display nobody serves" "cannot show the window: cannot connect to the display \":$n\"" DISPLAY=":$n"
 check "a Wayland display nobody serves" "cannot show the window: cannot connect to the Wayland display" \
   WAYLAND_DISPLAY=quorvane-none XDG_SESSION_TYPE=wayland XDG_RUNTIME_DIR="$WORK"
+# A window system whose plugin is not there is named as missing, not taken
+# for a display problem.
+check "a missing window system plugin" \
+  "cannot show the window: the window system plugin \"nosuch\" is missing" QT_QPA_PLATFORM=nosuch
 echo "1 passed, 0 failed"

@@ -1,9 +1,13 @@
 // The compiled-in icons: present, the right sizes, a 1-bit mask, grey copies
-// that match their pictures, and the application icon on every window.
+// that match their pictures, the application icon on every window, and the
+// Windows program's icon file.
 #include <gtest/gtest.h>
+
+#include <vector>
 
 #include <QApplication>
 #include <QImage>
+#include <QImageReader>
 #include <QSize>
 
 #include "app/app_icons.h"
@@ -82,6 +86,22 @@ TEST(ApplicationIcon, HasEverySizeAndEveryWindowShowsIt) {
   const TApplication application("/usr/bin/quorvane");
   EXPECT_TRUE(QApplication::windowIcon().availableSizes().contains(QSize(256, 256)));
   EXPECT_EQ(QGuiApplication::desktopFileName(), QString::fromLatin1(kDesktopFileName));
+}
+
+// The Windows program's icon has a picture of its own for each size Windows
+// picks at 100, 125 and 150 % scaling, so none is scaled from another.
+TEST(WindowsIcon, HasTheSizesOfEveryScaling) {
+  QImageReader reader(QStringLiteral(QUORVANE_SOURCE_DIR "/desktop/windows/quorvane.ico"), "ico");
+  std::vector<int> sizes;
+  for (int i = 0; i < reader.imageCount(); ++i) {
+    ASSERT_TRUE(reader.jumpToImage(i));
+    const QImage image = reader.read();
+    ASSERT_FALSE(image.isNull()) << i << ": " << reader.errorString().toStdString();
+    EXPECT_EQ(image.width(), image.height());
+    EXPECT_EQ(qAlpha(image.pixel(image.width() / 2, image.height() / 2)), 255) << image.width();
+    sizes.push_back(image.width());
+  }
+  EXPECT_EQ(sizes, (std::vector<int>{16, 20, 24, 32, 40, 48, 256}));
 }
 
 }  // namespace

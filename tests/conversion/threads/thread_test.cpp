@@ -165,7 +165,8 @@ TEST(Thread, AThreadSuspendsOnlyItselfAndContinuesOnResume) {
   } catch (const EThread& e) {
     message = e.Message();
   }
-  EXPECT_EQ(message, Format("Thread Error: %s (%d)", SystemErrorText(ENOTSUP).c_str(), ENOTSUP));
+  EXPECT_EQ(message, Format("Thread Error: %s (%d)", SystemErrorText(ENOTSUP).c_str(),
+                            SystemErrorCode(ENOTSUP)));
   EXPECT_FALSE(thread.Suspended()) << "the mark is left as it was";
 
   suspend_now.Open();
@@ -212,9 +213,10 @@ TEST(Thread, PriorityIsSetAndReadOnTheRunningThread) {
       thread.SetPriority(raised);
       EXPECT_EQ(thread.Priority(), raised);
     } catch (const EThread& e) {
-      EXPECT_TRUE(
-          e.Message() == Format("Thread Error: %s (%d)", SystemErrorText(EACCES).c_str(), EACCES) ||
-          e.Message() == Format("Thread Error: %s (%d)", SystemErrorText(EPERM).c_str(), EPERM))
+      EXPECT_TRUE(e.Message() == Format("Thread Error: %s (%d)", SystemErrorText(EACCES).c_str(),
+                                        SystemErrorCode(EACCES)) ||
+                  e.Message() == Format("Thread Error: %s (%d)", SystemErrorText(EPERM).c_str(),
+                                        SystemErrorCode(EPERM)))
           << e.Message();
       EXPECT_EQ(thread.Priority(), before);
     }
@@ -258,7 +260,7 @@ TEST(Thread, AThreadsEndSetsTheRequestsPendingEvent) {
 // priority it really has, until a start at an allowed priority.
 int PriorityRefusedBeforeTheFirstStart() {
   const std::string refused =
-      Format("Thread Error: %s (%d)", SystemErrorText(EACCES).c_str(), EACCES);
+      Format("Thread Error: %s (%d)", SystemErrorText(EACCES).c_str(), SystemErrorCode(EACCES));
   int failures = 0;
   auto check = [&](bool ok, const std::string& what) {
     if (!ok) {

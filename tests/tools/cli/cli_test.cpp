@@ -259,6 +259,24 @@ TEST_F(CliTest, ToJPEGReplacesTheOutputWholeOrNotAtAll) {
   EXPECT_EQ(nowhere.err, "quorvane-hex: " + Path("small.hex") + ": Cannot create file \"" +
                              Path("no/such/out.jpg") + "\". No such file or directory\n");
 
+  // A read-only file is left as it is, whoever runs the program (Windows refuses
+  // to replace it anyway), and nothing is left beside it.
+  WriteFile(Path("kept.jpg"), "old bytes");
+  fs::permissions(Path("kept.jpg"), fs::perms::owner_read | fs::perms::group_read);
+  for (const std::vector<std::string>& command :
+       {std::vector<std::string>{"to-jpeg", Path("small.hex"), "-o", Path("kept.jpg")},
+        std::vector<std::string>{"to-hex", small, "-o", Path("kept.jpg")}}) {
+    const TRun kept = Hex(command);
+    EXPECT_EQ(kept.status, 1) << command[0];
+    EXPECT_NE(
+        kept.err.find(": Cannot create file \"" + Path("kept.jpg") + "\". Permission denied\n"),
+        std::string::npos)
+        << kept.err;
+    EXPECT_EQ(ReadFile(Path("kept.jpg")), "old bytes");
+    EXPECT_EQ(Others({"small.hex", "prefixed.hex", "out.jpg", "kept.jpg"}),
+              std::vector<std::string>{});
+  }
+
   // Empty text gives an empty picture, as in the window.
   WriteFile(Path("empty.hex"), "");
   const TRun empty = Hex({"to-jpeg", Path("empty.hex"), "-o", Path("empty.jpg")});
