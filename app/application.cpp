@@ -14,7 +14,7 @@
 #include "app/app_icons.h"
 #include "app/error_trap.h"
 #include "app/message_box.h"
-#include "app/perf_trace.h"
+#include "app/support/perf_trace.h"
 #include "base/exceptions.h"
 #include "base/format.h"
 #include "base/platform.h"

@@ -11,7 +11,7 @@
 
 #include "app/application.h"
 #include "app/message_box.h"
-#include "app/perf_trace.h"
+#include "app/support/perf_trace.h"
 #include "app/unit1.h"
 #include "base/platform.h"
 #include "conversion/jpeg_registration.h"
