@@ -4,6 +4,7 @@
 
 #include <QStringList>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -118,7 +119,8 @@ class TForm1 : public QWidget {
   void CenterOnceFramed();
   void SetupAdditions();
   void ReportHexStop(std::string_view text, bool stopped);
-  void ApplyTidy(const TRecognition& recognition, std::string& clean, uint64_t revision);
+  void ApplyTidy(const TRecognition& recognition, uint64_t revision,
+                 const std::function<void()>& replace);
   int Ask(const QString& text, unsigned flags);
   void SetStatus(const std::string& text);
   QString last_stop_report_;  // the stop report on the status bar, if it is still there

@@ -131,7 +131,8 @@ void TForm1::ExtendMemoMenu(QMenu& menu) {
   menu.addSeparator();
   add(menu, QString::fromUtf8("打开16进制文本(&O)…"), "openHexText", idle,
       [this] { OpenHexText(); });
-  SaveHexTextAction->setEnabled(idle);
+  // Always enabled (it is also Ctrl+S): a save asked for while the worker is
+  // busy says so on the status bar.
   menu.addAction(SaveHexTextAction);
 }
 
@@ -141,36 +142,55 @@ void TForm1::TidyHexText() {
   if (TextWorker->Busy()) return StatusBar1->SetPanelText(kBusyText);
   std::string text = Memo1->Text();
   const uint64_t revision = Memo1->Revision();
-  // Reads the text and makes the strict run; `clean` stays empty when the
-  // run is the text already.
+  // Reads the text and makes the strict run; false when there is nothing to
+  // replace (refused, or the run is the text already).
   auto tidy = [](const std::string& text, TRecognition& recognition, std::string& clean,
                  const std::function<bool()>& go_on) {
     TRecogniseOptions options;
     if (go_on) options.Progress = [go_on](int64_t, int64_t) { return go_on(); };
     recognition = RecogniseHexText(text, options);
-    if (!recognition.Recognised()) return;
+    if (!recognition.Recognised()) return false;
     clean = StrictHexRun(recognition.Bytes);
-    if (clean == text) clean.clear();
+    return clean != text;
   };
   if (text.size() < kTidyOnWorkerFrom) {
     TRecognition recognition;
     std::string clean;
-    tidy(text, recognition, clean, {});
-    return ApplyTidy(recognition, clean, revision);
+    const bool changes = tidy(text, recognition, clean, {});
+    return ApplyTidy(recognition, revision, [&] {
+      if (changes) Memo1->ReplaceRange(0, Memo1->TextLength(), clean);
+      Memo1->SetSelection(0, 0);
+    });
   }
+  // A long text is read, made into the run and wrapped for the box here on
+  // the worker; the window only swaps it in, as one undoable edit whose undo
+  // keeps the copy read here.
   StatusBar1->SetPanelText(QString::fromUtf8("正在整理16进制文本...."));
   auto shared = std::make_shared<std::string>(std::move(text));
-  TextWorker->Start([this, shared, revision, tidy] {
+  auto wrap = std::make_shared<TMemo::TWrapSettings>(Memo1->WrapSettingsForThread());
+  TextWorker->Start([this, shared, wrap, revision, tidy] {
     TRecognition recognition;
     std::string clean;
-    tidy(*shared, recognition, clean, [this] { return !TextWorker->Cancelled(); });
-    shared->clear();
-    shared->shrink_to_fit();
-    RunOnUiThread([&] { ApplyTidy(recognition, clean, revision); });
+    const bool changes =
+        tidy(*shared, recognition, clean, [this] { return !TextWorker->Cancelled(); });
+    TMemoContent content;
+    if (changes) {
+      recognition.Bytes.shrink_to_fit();
+      content = TMemoContent::Prepare(std::move(clean), wrap->advances.get(), wrap->width);
+    }
+    RunOnUiThread([&] {
+      ApplyTidy(recognition, revision, [&] {
+        if (changes) Memo1->TakeContentAsEdit(content, std::move(*shared), *wrap);
+        Memo1->SetSelection(0, 0);
+      });
+    });
+    // The text it replaced (or the unused run) is freed here, off the UI thread.
+    content = TMemoContent();
   });
 }
 
-void TForm1::ApplyTidy(const TRecognition& recognition, std::string& clean, uint64_t revision) {
+void TForm1::ApplyTidy(const TRecognition& recognition, uint64_t revision,
+                       const std::function<void()>& replace) {
   const std::string said = DescribeRecognition(recognition);
   if (!recognition.Recognised()) return SetStatus(said);  // refused: the text stays
   if (Memo1->Revision() != revision) {
@@ -183,12 +203,8 @@ void TForm1::ApplyTidy(const TRecognition& recognition, std::string& clean, uint
         QString::fromUtf8("\n\n整理结果缺少字节，还原的图片可能不完整。仍要替换文本吗？");
     if (Ask(question, MB_YESNO | MB_ICONWARNING) != IDYES) return SetStatus("未整理：" + said);
   }
-  if (!clean.empty()) {
-    // One edit through the box's undo history: Ctrl+Z brings the text back.
-    Memo1->ReplaceRange(0, Memo1->TextLength(), clean);
-    Memo1->SetSelection(0, 0);
-    clean = std::string();
-  }
+  // One edit through the box's undo history: Ctrl+Z brings the text back.
+  replace();
   SetStatus(said);
 }
 

@@ -161,6 +161,19 @@ void TMemo::TakeContent(TMemoContent& content, const TWrapSettings& settings) {
   TextUpdated();
 }
 
+void TMemo::TakeContentAsEdit(TMemoContent& content, std::string old_text,
+                              const TWrapSettings& settings) {
+  CheckUiThread("the text box (TMemo)");
+  doc_.TakeContentAsEdit(content, std::move(old_text),
+                         settings.font_generation != font_generation_);
+  preedit_.clear();
+  UpdateScrollBar();
+  verticalScrollBar()->setValue(0);
+  viewport()->update();
+  TextUpdated();
+  SelectionChanged();
+}
+
 int TMemo::VisibleLines() const {
   return std::max(1, (viewport()->height() - kMarginTop) / line_height_);
 }

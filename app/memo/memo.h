@@ -58,6 +58,10 @@ class TMemo : public QAbstractScrollArea {
   // width have changed meanwhile, the text is wrapped again here. The old text
   // and its index come back in `content`, for the caller to free.
   void TakeContent(TMemoContent& content, const TWrapSettings& settings);
+  // The same as one undoable edit, `old_text` being a copy of the whole text as
+  // it stands (TMemoDocument::TakeContentAsEdit).
+  void TakeContentAsEdit(TMemoContent& content, std::string old_text,
+                         const TWrapSettings& settings);
 
   // Caret and selection, as byte offsets; the selection runs between anchor and caret.
   int64_t CaretPos() const { return doc_.Caret(); }

@@ -30,6 +30,21 @@ void TMemoDocument::SetText(std::string text) {
 }
 
 void TMemoDocument::TakeContent(TMemoContent& content, bool rewrap) {
+  SwapContent(content, rewrap);
+  ResetState();
+}
+
+void TMemoDocument::TakeContentAsEdit(TMemoContent& content, std::string old_text, bool rewrap) {
+  TMemoEdit record{0, std::move(old_text), content.text->Length(), caret_, anchor_};
+  SwapContent(content, rewrap);
+  undo_.Record(std::move(record), TMemoEditKind::ekOther);
+  undo_.Break();
+  caret_ = anchor_ = 0;
+  caret_at_line_end_ = false;
+  goal_x_ = -1;
+}
+
+void TMemoDocument::SwapContent(TMemoContent& content, bool rewrap) {
   const TMemoAdvances* advances = layout_.Advances();
   const int32_t width = layout_.Width();
   const bool same_wrap = !rewrap && content.layout.Width() == width;
@@ -37,7 +52,6 @@ void TMemoDocument::TakeContent(TMemoContent& content, bool rewrap) {
   std::swap(layout_, content.layout);
   layout_.SetAdvances(advances);
   content.layout.SetAdvances(nullptr);
-  ResetState();
   if (!same_wrap) {
     layout_.SetWidth(width);
     layout_.Rewrap(*text_);

@@ -49,6 +49,10 @@ class TMemoDocument {
   // wrapped at another width or `rewrap` says the widths differ. The old text
   // and index go back in `content`, to be freed wherever that costs nothing.
   void TakeContent(TMemoContent& content, bool rewrap);
+  // The same as one undoable edit: `old_text`, a copy of the whole text as it
+  // stands, goes into the undo history by move, so that nothing of either
+  // text is copied here. The caret goes to the start.
+  void TakeContentAsEdit(TMemoContent& content, std::string old_text, bool rewrap);
   // Widths come from `advances` (kept by the caller); lines wrap at `width`
   // (1/64 px). A new width, or a layout without lines, re-wraps everything.
   void SetAdvances(const TMemoAdvances* advances) { layout_.SetAdvances(advances); }
@@ -127,6 +131,8 @@ class TMemoDocument {
   // Replaces [pos, pos + count) with insert, recording undo; caret goes after the insert.
   void Edit(int64_t pos, int64_t count, std::string_view insert, TMemoEditKind kind);
   void ApplyRaw(int64_t pos, int64_t count, std::string_view insert);
+  // Swaps in a prepared text and its index, wrapping it again when needed.
+  void SwapContent(TMemoContent& content, bool rewrap);
   void MoveCaret(int64_t pos, bool extend);
   void ResetState();
 

@@ -275,5 +275,33 @@ TEST(MemoDocument, TakenContentWrapsAsSetText) {
   }
 }
 
+// Taken in as an edit, the prepared text is one undo step after the earlier
+// edits: undo gives back the old text, its wrap and its selection; redo the new.
+TEST(MemoDocument, ContentTakenAsAnEditUndoesInOneStep) {
+  const std::string old_text = "one two three four five six seven eight nine ten";
+  const std::string new_text = "FFD8FFE000104A464946000101010048";
+  TDoc d("old", 100);
+  d.doc.SetSelection(0, 3);
+  d.doc.ReplaceSelection(old_text);
+  d.doc.SetSelection(4, 7);
+  const TMemoAdvances own(d.advances_, HandAdvance);
+  TMemoContent content = TMemoContent::Prepare(new_text, &own, 100 * 64);
+  d.doc.TakeContentAsEdit(content, d.doc.Text().Str(), false);
+  EXPECT_EQ(d.doc.Text().Str(), new_text);
+  EXPECT_EQ(d.doc.Caret(), 0);
+  EXPECT_FALSE(d.doc.HasSelection());
+  EXPECT_EQ(d.doc.Layout().LineCount(), TDoc(new_text, 100).doc.Layout().LineCount());
+  ASSERT_TRUE(d.doc.Undo());
+  EXPECT_EQ(d.doc.Text().Str(), old_text);
+  EXPECT_EQ(d.doc.Anchor(), 4);
+  EXPECT_EQ(d.doc.Caret(), 7);
+  EXPECT_EQ(d.doc.Layout().LineCount(), TDoc(old_text, 100).doc.Layout().LineCount());
+  ASSERT_TRUE(d.doc.Redo());
+  EXPECT_EQ(d.doc.Text().Str(), new_text);
+  ASSERT_TRUE(d.doc.Undo());
+  ASSERT_TRUE(d.doc.Undo());  // the edit before it
+  EXPECT_EQ(d.doc.Text().Str(), "old");
+}
+
 }  // namespace
 }  // namespace qv

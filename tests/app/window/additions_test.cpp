@@ -157,6 +157,12 @@ TEST_F(Additions, TidyOfALargeTextRunsOnTheWorker) {
   WaitForTextWorker();
   EXPECT_EQ(form_->Memo1->Text(), UpperHex(bytes));
   EXPECT_TRUE(Status().startsWith(Q("识别为0x 列表"))) << Status().toStdString();
+  // The text made on the worker is one undoable edit too.
+  form_->Memo1->Undo();
+  EXPECT_EQ(form_->Memo1->Text(), array);
+  EXPECT_FALSE(form_->Memo1->CanUndo());
+  form_->Memo1->Redo();
+  EXPECT_EQ(form_->Memo1->Text(), UpperHex(bytes));
 }
 
 TEST_F(Additions, TidyLeavesTheTextWhenItIsRefusedEditedOrLossyAndDeclined) {
