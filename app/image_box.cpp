@@ -1,6 +1,8 @@
 #include "app/image_box.h"
 
+#include <QHelpEvent>
 #include <QPainter>
+#include <QToolTip>
 
 #include "app/colors.h"
 #include "app/error_trap.h"
@@ -27,6 +29,20 @@ void TImage::DescribePicture() {
                                                        .arg(graphic->Width())
                                                        .arg(graphic->Height());
   if (description != accessibleDescription()) setAccessibleDescription(description);
+}
+
+bool TImage::event(QEvent* event) {
+  if (event->type() != QEvent::ToolTip) return QWidget::event(event);
+  Trapped([&] {
+    const QString text = ToolTipText ? ToolTipText() : QString();
+    if (text.isEmpty()) {
+      QToolTip::hideText();
+      event->ignore();
+    } else {
+      QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), text, this);
+    }
+  });
+  return true;
 }
 
 void TImage::paintEvent(QPaintEvent*) {

@@ -4,7 +4,9 @@
 // by the window) and, as its description, the picture's size.
 #pragma once
 
+#include <QString>
 #include <QWidget>
+#include <functional>
 
 #include "conversion/threads/ui_thread_check.h"
 #include "graphics/picture_box.h"
@@ -21,7 +23,11 @@ class TImage : public QWidget {
     return box_.Picture();
   }
 
+  // The tooltip's text, asked for when the pointer rests on the box; none: no tooltip.
+  std::function<QString()> ToolTipText;
+
  protected:
+  bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
 
  private:

@@ -177,6 +177,8 @@ int main(int argc, char** argv) {
     application->RunStartupHooks();
     application->MainWindowOnTaskbar = true;
     application->CreateMainWindow(Form1);
+    // A file named on the command line ("Open with") opens once the window is up.
+    Form1->OpenStartupFiles(QCoreApplication::arguments().mid(1));
     application->RunMessageLoop();
   } catch (...) {
     qv::TApplication::ShowFatalErrorBox(std::current_exception());

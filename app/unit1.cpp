@@ -2,6 +2,7 @@
 // framed, and closing as the program's end; its commands are in unit1_commands.cpp.
 #include "app/unit1.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -20,9 +21,12 @@
 #include "app/memo/memo.h"
 #include "app/open_dialog.h"
 #include "app/panel.h"
+#include "app/picture_facts.h"
+#include "app/save_dialog.h"
 #include "app/status_bar.h"
 #include "app/support/perf_trace.h"
 #include "app/support/trapped_action.h"
+#include "app/text_worker.h"
 #include "app/tool_button.h"
 #include "app/toolbar.h"
 #include "conversion/threads/id_thread_component.h"
@@ -143,6 +147,7 @@ TForm1::TForm1(QWidget* owner) : QWidget(owner) {
   IdThreadComponent1 = std::make_unique<TIdThreadComponent>();
   IdThreadComponent1->OnRun = [this](TIdThreadComponent& sender) { IdThreadComponent1Run(sender); };
 
+  SetupAdditions();
   Memo1->setFocus();
   StartPerfStallWatch(this);
 }
@@ -152,6 +157,7 @@ TForm1::~TForm1() {
   // frozen window, and its steps may still reach the controls below.
   hide();
   IdThreadComponent1.reset();
+  TextWorker.reset();  // a text job's steps reach the controls below too
   delete StatusBar1;
   delete RzToolbar1;  // with its buttons and separators
   delete Panel2;      // with Image2
@@ -159,6 +165,33 @@ TForm1::~TForm1() {
   delete Memo1;
   ImageList1.reset();
   OpenDialog1.reset();
+}
+
+// The additions beside the four commands; each leaves the specified members
+// and their behaviour as they are.
+void TForm1::SetupAdditions() {
+  TextWorker = std::make_unique<TTextWorker>();
+  TextOpenDialog = std::make_unique<TOpenDialog>(this);
+  TextOpenDialog->Options.insert(TOpenOption::ofFileMustExist);
+  TextSaveDialog = std::make_unique<TSaveDialog>(this);
+  PictureSaveDialog = std::make_unique<TSaveDialog>(this);
+
+  Memo1->OnExtendContextMenu = [this](QMenu& menu) { ExtendMemoMenu(menu); };
+  SaveHexTextAction = new QAction(QString::fromUtf8("保存16进制文本(&S)…"), Memo1);
+  SaveHexTextAction->setObjectName(QStringLiteral("saveHexText"));
+  SaveHexTextAction->setShortcut(QKeySequence::Save);
+  SaveHexTextAction->setShortcutContext(Qt::WidgetShortcut);
+  ConnectTrapped(
+      SaveHexTextAction, [this] { SaveHexText(); }, ReportUnhandledError);
+  Memo1->addAction(SaveHexTextAction);
+
+  Image2->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(Image2, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+    Trapped([&] { ShowPictureMenu(Image2->mapToGlobal(pos)); });
+  });
+  Image1->ToolTipText = [this] { return PictureToolTip(Image1->Picture(), PreviewFileName); };
+  Image2->ToolTipText = [this] { return PictureToolTip(Image2->Picture(), {}); };
+  setAcceptDrops(true);
 }
 
 QRect TForm1::Scaled(int left, int top, int width, int height) const {

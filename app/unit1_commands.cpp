@@ -13,6 +13,8 @@
 #include "base/exceptions.h"
 #include "conversion/jpeg_image.h"
 #include "conversion/picture_hex.h"
+#include "conversion/text_forms/hex_text_report.h"
+#include "conversion/text_forms/strict_hex_stop.h"
 #include "conversion/threads/id_thread_component.h"
 #include "conversion/threads/ui_handoff.h"
 
@@ -22,6 +24,7 @@ void TForm1::RzToolButton1Click() {
   OpenDialog1->Filter = QString::fromUtf8("图片 (*.jpg)|*.jpg|");
   if (!OpenDialog1->Execute()) return;
   Image1->Picture().OpenPictureFile(OpenDialog1->FileName);
+  PreviewFileName = OpenDialog1->FileName;
 }
 
 void TForm1::RzToolButton2Click() {
@@ -44,15 +47,47 @@ void TForm1::RzToolButton3Click() {
   const auto restored = std::make_unique<TJPEGImage>();
   // A text not edited since it was set is one run of bytes, read in place: a
   // copy would double the memory of a large picture's text for nothing.
-  const TMemoText& text = Memo1->Model();
-  const std::string_view whole = text.Run(0);
-  if (static_cast<int64_t>(whole.size()) == text.Length()) {
-    HexToJPEG(whole, *restored);
-  } else {
-    HexToJPEG(Memo1->Text(), *restored);
+  const TMemoText& model = Memo1->Model();
+  std::string copy;
+  std::string_view text = model.Run(0);
+  if (static_cast<int64_t>(text.size()) != model.Length()) {
+    copy = Memo1->Text();
+    text = copy;
+  }
+  THexTextStop stop;
+  try {
+    HexToJPEG(text, *restored, stop);
+  } catch (...) {
+    // The error box stays as it is; the status bar says where the hex ended.
+    ReportHexStop(text, stop.Stopped);
+    throw;
   }
   Image2->Picture().AssignFrom(restored.get());
   PerfMark(QStringLiteral("to-picture assigned"));
+  ReportHexStop(text, stop.Stopped);
+}
+
+// After hex to picture: where the text stopped being hex, when it did before
+// its end. A text read to its end leaves the status bar alone, except for a
+// stop report of an earlier run, which no longer holds.
+void TForm1::ReportHexStop(std::string_view text, bool stopped) {
+  if (!stopped && text.size() % 2 == 0) {
+    if (!last_stop_report_.isEmpty() && StatusBar1->PanelText() == last_stop_report_)
+      StatusBar1->SetPanelText(QString());
+    last_stop_report_.clear();
+    return;
+  }
+  // Found again in full only now that there is a stop to describe.
+  const TStrictHexStop where = FindStrictHexStop(text);
+  if (!where.Stopped) return;
+  std::string report = DescribeStrictHexStop(where);
+  if (where.Offset == 0 && where.Cause == THexStopCause::LineBreak) {
+    report += "。右键菜单“整理为16进制”可去掉换行";
+  } else if (where.Cause != THexStopCause::LoneLastDigit) {
+    report += "。右键菜单“整理为16进制”可整理";
+  }
+  last_stop_report_ = QString::fromStdString(report);
+  StatusBar1->SetPanelText(last_stop_report_);
 }
 
 void TForm1::RzToolButton4Click() {

@@ -55,6 +55,12 @@ THeaderFacts ReadHeader(const uint8_t* bytes, size_t size) {
   });
   facts.Width = static_cast<int32_t>(d.image_width);
   facts.Height = static_cast<int32_t>(d.image_height);
+  facts.Components = d.num_components;
+  facts.ColorSpace = d.jpeg_color_space;
+  for (int i = 0; i < d.num_components && i < 4; ++i) {
+    facts.HSampling[i] = static_cast<uint8_t>(d.comp_info[i].h_samp_factor);
+    facts.VSampling[i] = static_cast<uint8_t>(d.comp_info[i].v_samp_factor);
+  }
   return facts;
 }
 

@@ -36,6 +36,11 @@ struct THeaderFacts {
   int32_t Width = 0;
   int32_t Height = 0;
   bool Progressive = false;  // more than one scan
+  int32_t Components = 0;
+  J_COLOR_SPACE ColorSpace = JCS_UNKNOWN;  // as the file declares it
+  // Sampling factors of the first four components, horizontal and vertical.
+  uint8_t HSampling[4] = {};
+  uint8_t VSampling[4] = {};
 };
 
 // Reads the header of `size` bytes (size > 0), without a progress monitor.

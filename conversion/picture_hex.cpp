@@ -20,10 +20,22 @@ void JPEGToHex(TJPEGImage& picture, TStream& out) {
 }
 
 void HexToJPEG(std::string_view text, TJPEGImage& picture) {
+  THexTextStop stop;
+  HexToJPEG(text, picture, stop);
+}
+
+void HexToJPEG(std::string_view text, TJPEGImage& picture, THexTextStop& stop) {
+  stop = THexTextStop();
   if (static_cast<int64_t>(text.size()) > kMaxHexTextLength) RaiseOutOfMemory();
   // The picture loads straight from the text, decoded into its own block.
   THexDecodingStream bytes(text.data(), static_cast<int64_t>(text.size()));
-  picture.ReadFromStream(bytes);
+  try {
+    picture.ReadFromStream(bytes);
+  } catch (...) {
+    stop = {bytes.Stopped(), bytes.PairsDecoded()};
+    throw;
+  }
+  stop = {bytes.Stopped(), bytes.PairsDecoded()};
 }
 
 void HexToJPEG(TStream& text, int64_t length, TJPEGImage& picture, THexTextStop& stop) {

@@ -42,6 +42,10 @@ struct THexTextStop {
   int64_t PairsDecoded = 0;
 };
 
+// The same, saying where the decoding stopped; `stop` is filled in whether
+// the load succeeds or fails.
+void HexToJPEG(std::string_view text, TJPEGImage& picture, THexTextStop& stop);
+
 // HexToJPEG over the `length` characters of `text` from its position, decoded
 // as they are read; text that ends early fails with EReadError. `stop` is
 // filled in whether the load succeeds or fails, so that a caller can say where

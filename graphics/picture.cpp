@@ -88,4 +88,8 @@ void TPicture::Changed() {
   if (OnChange) OnChange(this);
 }
 
+bool IsPictureFileName(const std::string& path) {
+  return PictureFormats().FindByExtension(TPicture::FileExtension(path)) != nullptr;
+}
+
 }  // namespace qv

@@ -67,4 +67,8 @@ class TPicture : public TPersistent {
   std::unique_ptr<TGraphic> graphic_;
 };
 
+// True when the name's extension has a picture class (so the window would
+// open it as a picture); anything else is taken for hex text.
+bool IsPictureFileName(const std::string& path);
+
 }  // namespace qv

@@ -49,7 +49,8 @@ for size in 16 32 48 256; do
   [ -e "$icon" ] || fail "missing icon: $icon"
   [ "$(identify -format %wx%h "$icon")" = "${size}x${size}" ] || fail "wrong size: $icon"
 done
-grep -qx "Exec=quorvane" "$root/usr/share/applications/$id.desktop" || fail "Exec is not the installed program"
+grep -qx "Exec=quorvane %f" "$root/usr/share/applications/$id.desktop" || fail "Exec is not the installed program with the file"
+grep -qx "MimeType=image/jpeg;" "$root/usr/share/applications/$id.desktop" || fail "JPEG pictures are not declared"
 grep -qx "Icon=$id" "$root/usr/share/applications/$id.desktop" || fail "Icon is not the installed icon"
 
 if [ -x "$root/usr/bin/quorvane-hex" ]; then

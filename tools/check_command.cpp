@@ -12,12 +12,14 @@
 #include "conversion/jpeg_data.h"
 #include "conversion/jpeg_image.h"
 #include "conversion/picture_hex.h"
+#include "conversion/text_forms/hex_text_recogniser.h"
 #include "graphics/picture.h"
 #include "graphics/picture_formats.h"
 #include "tools/decode_warnings.h"
 #include "tools/hex_report.h"
 #include "tools/input_text.h"
 #include "tools/picture_loading.h"
+#include "tools/recognition_report.h"
 
 namespace qv {
 
@@ -118,9 +120,26 @@ bool CheckHexFile(const std::string& path) {
   PrintField("length", Format("%lld character%s%s", static_cast<long long>(stop.Length),
                               stop.Length == 1 ? "" : "s",
                               stop.Length % 2 != 0 ? " (odd: the last one is ignored)" : ""));
+  const TRecognition recognition = RecogniseHexText(TextOf(text));
+  if (recognition.Recognised()) {
+    std::string form = FormName(recognition.Form) +
+                       Format(": %lld bytes", static_cast<long long>(recognition.Bytes.size()));
+    if (recognition.Removed > 0)
+      form += Format(", %lld characters not data", static_cast<long long>(recognition.Removed));
+    if (recognition.Lossy) form += ", bytes missing";
+    PrintField("form", form);
+    for (size_t i = 0; i < recognition.Issues.size() && i < 3; ++i)
+      PrintField("", DescribeIssueForCli(recognition.Issues[i]));
+  } else {
+    PrintField("form", RefusalText(recognition));
+  }
   PrintField("pairs", Format("%lld of %lld decode", static_cast<long long>(stop.PairsDecoded),
                              static_cast<long long>(stop.PairsWanted)));
   bool sound = !stop.Stopped;
+  if (stop.Stopped && recognition.Recognised() &&
+      !(recognition.Form == THexTextForm::Hex && recognition.Removed == 0)) {
+    PrintField("", "'quorvane-hex normalize' or 'to-jpeg --lenient' reads it in full");
+  }
   if (stop.Stopped) {
     PrintField("stops at",
                Format("offset %lld (line %lld, column %lld): %s \"%s\"",

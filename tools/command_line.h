@@ -6,13 +6,16 @@
 
 namespace qv {
 
-enum class TCommand { None, Help, Version, ToHex, ToJPEG, Check };
+enum class TCommand { None, Help, Version, ToHex, ToJPEG, Check, Normalize };
 
 struct TCommandLine {
   TCommand Command = TCommand::None;
   std::vector<std::string> Inputs;
   std::string Output;     // -o; "-" is standard output
   std::string Directory;  // -d
+  std::string Format;     // to-hex --format: a text form's key; empty: the strict run
+  std::string Name;       // to-hex --name: the C array's name, instead of the file's
+  bool Lenient = false;   // to-jpeg --lenient: any text form the recogniser reads
   std::string Error;      // a usage error; the other fields are then partial
 };
 

@@ -12,25 +12,85 @@
 
 #include "base/exceptions.h"
 #include "base/format.h"
+#include "base/output_file.h"
 #include "base/platform.h"
 #include "base/streams.h"
 #include "conversion/jpeg_image.h"
 #include "conversion/picture_hex.h"
+#include "conversion/text_forms/hex_text_recogniser.h"
+#include "conversion/text_forms/text_form_writer.h"
+#include "graphics/picture.h"
 #include "tools/hex_report.h"
 #include "tools/input_text.h"
-#include "tools/output_file.h"
 #include "tools/picture_loading.h"
+#include "tools/recognition_report.h"
 
 namespace qv {
 
 namespace {
 
-std::string OutputFor(const TCommandLine& line, const std::string& input) {
+// to-hex: FILE.hex (the form's extension with --format) beside FILE or in DIR.
+std::string HexOutputFor(const TCommandLine& line, const std::string& input) {
   if (!line.Output.empty()) return line.Output;
+  std::string extension = ".hex";
+  TTextForm form;
+  if (!line.Format.empty() && TextFormByKey(line.Format, form))
+    extension = std::string(".") + TextFormInfo(form).Extension;
   if (!line.Directory.empty())
-    return Utf8FromPath(PathFromUtf8(line.Directory) / PathFromUtf8(input).filename()) + ".hex";
+    return Utf8FromPath(PathFromUtf8(line.Directory) / PathFromUtf8(input).filename()) + extension;
   if (line.Inputs.size() == 1) return "-";
-  return input + ".hex";
+  return input + extension;
+}
+
+// to-jpeg: OUT, or DIR/NAME.jpg, NAME being the text file's name less a
+// .hex or .txt (pic.jpg.hex gives pic.jpg).
+std::string JPEGOutputFor(const TCommandLine& line, const std::string& input) {
+  if (!line.Output.empty()) return line.Output;
+  std::string name =
+      input == "-" ? std::string("stdin") : Utf8FromPath(PathFromUtf8(input).filename());
+  for (const char* known : {".hex", ".txt", ".HEX", ".TXT"}) {
+    const std::string suffix = known;
+    if (name.size() > suffix.size() &&
+        name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0) {
+      name.resize(name.size() - suffix.size());
+      break;
+    }
+  }
+  if (!IsPictureFileName(name)) name += ".jpg";
+  return Utf8FromPath(PathFromUtf8(line.Directory) / PathFromUtf8(name));
+}
+
+// The output of each input, and the folder of -d made when missing (as
+// mkdir -p would); a failure is reported and its exit status returned.
+int PlanOutputs(const TCommandLine& line,
+                std::string (*output_for)(const TCommandLine&, const std::string&),
+                std::vector<std::string>& outputs) {
+  std::set<std::string> seen;
+  for (const std::string& input : line.Inputs) {
+    outputs.push_back(output_for(line, input));
+    if (outputs.back() != "-" && !seen.insert(FileNameKey(outputs.back())).second) {
+      ReportError("", "more than one FILE would be written to " + outputs.back());
+      return kExitUsage;
+    }
+  }
+  if (!line.Directory.empty()) {
+    const std::filesystem::path folder = PathFromUtf8(line.Directory);
+    std::error_code error;
+    if (!std::filesystem::is_directory(folder, error)) {
+      if (std::filesystem::exists(folder, error)) {
+        ReportError(line.Directory, SystemErrorText(ENOTDIR));
+        return kExitUsage;
+      }
+      std::filesystem::create_directories(folder, error);
+      if (error || !std::filesystem::is_directory(folder, error)) {
+        ReportError(line.Directory,
+                    Format("Cannot create folder \"%s\". %s", FullPathName(line.Directory).c_str(),
+                           error.message().c_str()));
+        return kExitFailed;
+      }
+    }
+  }
+  return kExitDone;
 }
 
 // A warning naming where and why the text stops decoding, read from the text
@@ -63,40 +123,33 @@ void ReportError(const std::string& subject, const std::string& text) {
 
 int RunToHex(const TCommandLine& line) {
   std::vector<std::string> outputs;
-  std::set<std::string> seen;
-  for (const std::string& input : line.Inputs) {
-    outputs.push_back(OutputFor(line, input));
-    if (outputs.back() != "-" && !seen.insert(FileNameKey(outputs.back())).second) {
-      ReportError("", "more than one FILE would be written to " + outputs.back());
-      return kExitUsage;
-    }
-  }
-  if (!line.Directory.empty()) {
-    // A missing folder is made, parents and all, as mkdir -p would.
-    const std::filesystem::path folder = PathFromUtf8(line.Directory);
-    std::error_code error;
-    if (!std::filesystem::is_directory(folder, error)) {
-      if (std::filesystem::exists(folder, error)) {
-        ReportError(line.Directory, SystemErrorText(ENOTDIR));
-        return kExitUsage;
-      }
-      std::filesystem::create_directories(folder, error);
-      if (error || !std::filesystem::is_directory(folder, error)) {
-        ReportError(line.Directory,
-                    Format("Cannot create folder \"%s\". %s", FullPathName(line.Directory).c_str(),
-                           error.message().c_str()));
-        return kExitFailed;
-      }
-    }
-  }
+  if (const int status = PlanOutputs(line, HexOutputFor, outputs); status != kExitDone)
+    return status;
+  TTextForm form = TTextForm::HexUpper;
+  const bool other_form = !line.Format.empty() && TextFormByKey(line.Format, form);
   int status = kExitDone;
   for (size_t i = 0; i < line.Inputs.size(); ++i) {
     try {
       TJPEGImage picture;
       LoadJPEGPictureFile(line.Inputs[i], picture);
-      // Straight into the file, without a second copy of the bytes or the text.
       TOutputFile output(outputs[i]);
-      JPEGToHex(picture, output);
+      if (other_form) {
+        TMemoryStream bytes;
+        picture.WriteToStream(bytes);
+        TTextFormOptions options;
+        // As xxd -i names the array after the path it was given.
+        options.FileName = line.Name.empty() ? line.Inputs[i] : line.Name;
+        WriteTextFormTo(form,
+                        std::string_view(reinterpret_cast<const char*>(bytes.Memory()),
+                                         static_cast<size_t>(bytes.Size())),
+                        options, [&](std::string_view piece) {
+                          output.Write(piece.data(), static_cast<int64_t>(piece.size()));
+                          return true;
+                        });
+      } else {
+        // Straight into the file, without a second copy of the bytes or the text.
+        JPEGToHex(picture, output);
+      }
       output.Commit();
     } catch (...) {
       ReportError(line.Inputs[i], ErrorMessage(std::current_exception()));
@@ -106,10 +159,26 @@ int RunToHex(const TCommandLine& line) {
   return status;
 }
 
-int RunToJPEG(const TCommandLine& line) {
-  const std::string input = line.Inputs.empty() ? "-" : line.Inputs[0];
+namespace {
+
+// One text to one JPEG file, strictly or through the recogniser.
+void TextToJPEG(const std::string& input, const std::string& output_path, bool lenient) {
   const std::string subject = input == "-" ? kStandardInput : input;
-  try {
+  TJPEGImage picture;
+  if (lenient) {
+    TMemoryStream text;
+    ReadWholeText(input, text);
+    const TRecognition recognition = RecogniseHexText(TextOf(text));
+    text.Clear();
+    if (!recognition.Recognised()) throw Exception(RefusalText(recognition));
+    if (recognition.Form != THexTextForm::Hex || recognition.Removed > 0 ||
+        recognition.IssueCount > 0)
+      ReportRecognition(subject, recognition);
+    TMemoryStream bytes;
+    bytes.Write(recognition.Bytes.data(), static_cast<int64_t>(recognition.Bytes.size()));
+    bytes.SetPosition(0);
+    picture.ReadFromStream(bytes);
+  } else {
     // A file is decoded as it is read; standard input and pipes, whose length
     // is known only at their end, are read whole first.
     std::unique_ptr<TFileStream> file;
@@ -129,7 +198,6 @@ int RunToJPEG(const TCommandLine& line) {
     }
     if (length < 0) length = memory.Size();
 
-    TJPEGImage picture;
     THexTextStop stop;
     try {
       HexToJPEG(*text, length, picture, stop);
@@ -139,18 +207,57 @@ int RunToJPEG(const TCommandLine& line) {
     }
     // Loaded, but perhaps not with the bytes the text meant: say where it went wrong.
     if (stop.Stopped) ReportStop(subject, *text, length, stop.PairsDecoded);
-    RefuseEmptyPicture(picture);
-    file.reset();
-    memory.Clear();
+  }
+  RefuseEmptyPicture(picture);
+  TOutputFile output(output_path);
+  picture.WriteToStream(output);
+  output.Commit();
+}
 
-    TOutputFile output(line.Output);
-    picture.WriteToStream(output);
+}  // namespace
+
+int RunToJPEG(const TCommandLine& line) {
+  TCommandLine planned = line;
+  if (planned.Inputs.empty()) planned.Inputs.push_back("-");
+  std::vector<std::string> outputs;
+  if (const int status = PlanOutputs(planned, JPEGOutputFor, outputs); status != kExitDone)
+    return status;
+  int status = kExitDone;
+  for (size_t i = 0; i < planned.Inputs.size(); ++i) {
+    const std::string& input = planned.Inputs[i];
+    try {
+      TextToJPEG(input, outputs[i], line.Lenient);
+    } catch (...) {
+      ReportError(input == "-" ? kStandardInput : input, ErrorMessage(std::current_exception()));
+      status = kExitFailed;
+    }
+  }
+  return status;
+}
+
+int RunNormalize(const TCommandLine& line) {
+  const std::string input = line.Inputs.empty() ? "-" : line.Inputs[0];
+  const std::string subject = input == "-" ? kStandardInput : input;
+  try {
+    TMemoryStream text;
+    ReadWholeText(input, text);
+    TRecognition recognition = RecogniseHexText(TextOf(text));
+    text.Clear();
+    if (!recognition.Recognised()) {
+      ReportError(subject, RefusalText(recognition));
+      return kExitFailed;
+    }
+    const bool whole = ReportRecognition(subject, recognition);
+    const std::string run = StrictHexRun(recognition.Bytes);
+    recognition.Bytes = std::string();
+    TOutputFile output(line.Output.empty() ? std::string("-") : line.Output);
+    output.Write(run.data(), static_cast<int64_t>(run.size()));
     output.Commit();
+    return whole ? kExitDone : kExitFailed;
   } catch (...) {
     ReportError(subject, ErrorMessage(std::current_exception()));
     return kExitFailed;
   }
-  return kExitDone;
 }
 
 }  // namespace qv

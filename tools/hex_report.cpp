@@ -3,28 +3,32 @@
 #include <algorithm>
 
 #include "base/format.h"
-#include "conversion/hex_codec.h"
+#include "conversion/text_forms/strict_hex_stop.h"
 
 namespace qv {
 
 namespace {
 
-// Pairs decoded per codec call: big enough for the vector paths, small enough
-// for a buffer on the stack.
-constexpr int32_t kChunkPairs = 16384;
 // Characters shown either side of a stop.
 constexpr int64_t kContext = 12;
 
-std::string ReasonAt(std::string_view text, size_t at) {
-  const unsigned char c = static_cast<unsigned char>(text[at]);
-  if (c == '\r' || c == '\n') return "a line break";
-  if (c == ' ') return "a blank";
-  if (c == '\t') return "a tab";
-  if (c == '\0') return "a NUL character";
-  if ((c == 'x' || c == 'X') && at > 0 && text[at - 1] == '0') return "a 0x prefix";
-  if (c >= 0x80) return "a character outside ASCII";
-  if (c < 0x20 || c == 0x7F) return "a control character";
-  return "a character that is not a hex digit";
+std::string ReasonFor(const TStrictHexStop& stop) {
+  switch (stop.Cause) {
+    case THexStopCause::LineBreak:
+      return "a line break";
+    case THexStopCause::Blank:
+      return "a blank";
+    case THexStopCause::Tab:
+      return "a tab";
+    case THexStopCause::ZeroXPrefix:
+      return "a 0x prefix";
+    case THexStopCause::NonAscii:
+      return "a character outside ASCII";
+    case THexStopCause::Control:
+      return stop.Character == 0 ? "a NUL character" : "a control character";
+    default:
+      return "a character that is not a hex digit";
+  }
 }
 
 }  // namespace
@@ -69,17 +73,8 @@ std::string EscapeText(std::string_view text) {
 }
 
 THexStop FindHexStop(std::string_view text) {
-  const int64_t length = static_cast<int64_t>(text.size());
-  const int64_t wanted = length / 2;
-  int64_t decoded = 0;
-  uint8_t bytes[kChunkPairs];
-  while (decoded < wanted) {
-    const int32_t want = static_cast<int32_t>(std::min<int64_t>(kChunkPairs, wanted - decoded));
-    const int32_t got = HexTextToBytes(text.data() + 2 * decoded, bytes, want);
-    decoded += got;
-    if (got < want) break;
-  }
-  return DescribeHexStop(text, 0, length, decoded);
+  const TStrictHexStop strict = FindStrictHexStop(text);
+  return DescribeHexStop(text, 0, strict.Length, strict.Bytes);
 }
 
 int64_t HexStopWindowOffset(int64_t pairs_decoded) {
@@ -95,13 +90,19 @@ THexStop DescribeHexStop(std::string_view window, int64_t window_offset, int64_t
   stop.Stopped = pairs_decoded < stop.PairsWanted;
   if (!stop.Stopped) return stop;
 
-  // Positions in the window from here on.
-  size_t at = static_cast<size_t>(2 * pairs_decoded - window_offset);
-  if (IsHexDigit(window[at])) ++at;
+  // Positions in the window from here on. The strict reading of the rest,
+  // from the pair that failed, names the character and why.
+  const auto pair = static_cast<size_t>(2 * pairs_decoded - window_offset);
+  TStrictHexStop strict = FindStrictHexStop(window.substr(pair));
+  // The 0 of a 0x prefix may stand before the failed pair.
+  if (strict.Offset == 0 && (window[pair] == 'x' || window[pair] == 'X') && pair > 0 &&
+      window[pair - 1] == '0')
+    strict.Cause = THexStopCause::ZeroXPrefix;
+  const size_t at = pair + static_cast<size_t>(strict.Offset);
   stop.Offset = window_offset + static_cast<int64_t>(at);
   stop.Line = 1;
   stop.Column = stop.Offset + 1;
-  stop.Reason = ReasonAt(window, at);
+  stop.Reason = ReasonFor(strict);
 
   // A 0x prefix shows with its 0, which the codec took as the pair's first digit.
   const size_t run_start = stop.Reason == "a 0x prefix" ? at - 1 : at;

@@ -25,7 +25,7 @@ struct THexStop {
   size_t Caret = 0;
 };
 
-// Decodes the text pair by pair with the codec the restore uses.
+// The strict reading's stop (FindStrictHexStop), described for the command line.
 THexStop FindHexStop(std::string_view text);
 
 // The stop of a text of `length` characters whose first `pairs_decoded` pairs

@@ -46,6 +46,8 @@ int main(int argc, char** argv) {
         return qv::RunToJPEG(line);
       case qv::TCommand::Check:
         return qv::RunCheck(line);
+      case qv::TCommand::Normalize:
+        return qv::RunNormalize(line);
       default:
         return qv::kExitUsage;
     }

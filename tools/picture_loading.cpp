@@ -41,8 +41,4 @@ void RefuseEmptyPicture(const TJPEGImage& picture) {
   if (picture.SharedData().BytesSize() == 0) jpeg::RaiseJPEGError(JERR_INPUT_EMPTY, nullptr);
 }
 
-bool IsPictureFileName(const std::string& path) {
-  return PictureFormats().FindByExtension(TPicture::FileExtension(path)) != nullptr;
-}
-
 }  // namespace qv

@@ -161,6 +161,7 @@ void TMemo::TakeContent(TMemoContent& content, const TWrapSettings& settings) {
   verticalScrollBar()->setValue(0);
   viewport()->update();
   TextUpdated();
+  SelectionChanged();
 }
 
 int TMemo::VisibleLines() const {
@@ -232,6 +233,7 @@ void TMemo::Changed(bool edited) {
 }
 
 void TMemo::TextUpdated() {
+  ++revision_;
   if (QAccessible::isActive()) {
     // What changed, and a bounded part of it: assistive tools speak it, and
     // never ask for the whole text of millions of characters.
@@ -362,6 +364,10 @@ QMenu* TMemo::CreateContextMenu() {
   menu->addSeparator();
   add(QStringLiteral("全选(&A)"), "selectAll",
       doc_.Length() > 0 && SelEnd() - SelStart() < doc_.Length(), [this] { SelectAll(); });
+  if (OnExtendContextMenu) {
+    menu->addSeparator();
+    OnExtendContextMenu(*menu);
+  }
   return menu;
 }
 

@@ -56,8 +56,10 @@ class TMemo : public QAbstractScrollArea {
   TWrapSettings WrapSettingsForThread() const;
   // SetText with a text wrapped already (TMemoContent::Prepare with `settings`),
   // so that the window takes even a huge text at once. Should the font or the
-  // width have changed meanwhile, the text is wrapped again here. The old text
-  // and its index come back in `content`, for the caller to free.
+  // width have changed meanwhile, the text is wrapped again here. One undoable
+  // step: the text it replaces goes into the undo history (within its byte
+  // limit); what is left of the old text and its index comes back in
+  // `content`, for the caller to free.
   void TakeContent(TMemoContent& content, const TWrapSettings& settings);
 
   // Caret and selection, as byte offsets; the selection runs between anchor and caret.
@@ -94,6 +96,11 @@ class TMemo : public QAbstractScrollArea {
   // The edit context menu, with its items enabled as they apply, each run inside
   // the box's error trap; the caller owns it.
   QMenu* CreateContextMenu();
+  std::function<void(QMenu& menu)> OnExtendContextMenu;
+
+  // Counts the changes of the text (edits, undo, whole replacements), so that
+  // work begun on one text can tell whether it still applies.
+  uint64_t Revision() const { return revision_; }
 
   // The document, for tests, accessibility and input methods.
   const TMemoDocument& Document() const { return doc_; }
@@ -150,6 +157,7 @@ class TMemo : public QAbstractScrollArea {
   std::unique_ptr<TMemoAdvances> advances_;  // the font's widths, used by doc_'s layout
   QString font_description_;                 // of the font advances_ measures
   uint64_t font_generation_ = 0;             // counts the fonts applied
+  uint64_t revision_ = 0;                    // counts the text's changes
   TMemoDocument doc_;
   int line_height_ = 13;
   int ascent_ = 10;

@@ -188,4 +188,20 @@ std::string DescribeRecognition(const TRecognition& r) {
   return text;
 }
 
+std::string DescribeStrictHexStop(const TStrictHexStop& stop) {
+  const std::string restored = "已还原 " + GroupThousands(stop.Bytes) + " 字节";
+  if (stop.Cause == THexStopCause::LoneLastDigit) {
+    return "16进制的最后一个字符 " + CharacterName(stop.Character) + " 不成对，已忽略：" + restored;
+  }
+  // The box starts with a line break, and a click puts the caret after it:
+  // the commonest stop of all, said in the user's terms.
+  if (stop.Offset == 0 && stop.Cause == THexStopCause::LineBreak) {
+    return "文本以换行开头，16进制在第 1 个字符处停止：" + restored;
+  }
+  std::string text = "16进制在第 " + GroupThousands(stop.Offset + 1) + " 个字符处停止（" +
+                     CharacterName(stop.Character);
+  if (stop.Cause == THexStopCause::ZeroXPrefix) text += "，0x 前缀";
+  return text + "）：" + restored;
+}
+
 }  // namespace qv

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "conversion/text_forms/hex_text_recogniser.h"
+#include "conversion/text_forms/strict_hex_stop.h"
 #include "conversion/text_forms/text_form_writer.h"
 
 namespace qv {
@@ -26,5 +27,9 @@ std::string DescribeIssue(const THexTextIssue& issue);
 // The whole reading in one line: what was recognised and removed, and the
 // first issue; or why the text was refused.
 std::string DescribeRecognition(const TRecognition& recognition);
+
+// Where the strict reading stopped and what it restored by then, for a stop
+// (Stopped): "16进制在第 1,025 个字符处停止（空格）：已还原 512 字节".
+std::string DescribeStrictHexStop(const TStrictHexStop& stop);
 
 }  // namespace qv

@@ -25,17 +25,19 @@ THexStopCause CauseOf(std::string_view text, int64_t offset) {
   return THexStopCause::NotHexDigit;
 }
 
-}  // namespace
-
-TStrictHexStop FindStrictHexStop(std::string_view text) {
+// Decodes into `out` (advancing by the pairs decoded) or, without one, into
+// a small buffer that is thrown away.
+TStrictHexStop Read(std::string_view text, uint8_t* out) {
   TStrictHexStop stop;
   stop.Length = static_cast<int64_t>(text.size());
   const int64_t wanted = stop.Length / 2;
-  std::vector<uint8_t> scratch(static_cast<size_t>(std::min<int64_t>(kChunkPairs, wanted)));
+  std::vector<uint8_t> scratch(
+      out != nullptr ? 0 : static_cast<size_t>(std::min<int64_t>(kChunkPairs, wanted)));
   int64_t decoded = 0;
   while (decoded < wanted) {
     const auto want = static_cast<int32_t>(std::min<int64_t>(kChunkPairs, wanted - decoded));
-    const int32_t got = HexTextToBytes(text.data() + 2 * decoded, scratch.data(), want);
+    uint8_t* into = out != nullptr ? out + decoded : scratch.data();
+    const int32_t got = HexTextToBytes(text.data() + 2 * decoded, into, want);
     decoded += got;
     if (got < want) break;
   }
@@ -55,6 +57,20 @@ TStrictHexStop FindStrictHexStop(std::string_view text) {
         text_forms::DecodeCharacter(text.data() + stop.Offset, text.data() + text.size());
     if (!text_forms::IsHex(text.back())) stop.Cause = CauseOf(text, stop.Offset);
   }
+  return stop;
+}
+
+}  // namespace
+
+TStrictHexStop FindStrictHexStop(std::string_view text) {
+  return Read(text, nullptr);
+}
+
+TStrictHexStop ReadStrictHex(std::string_view text, std::string& bytes) {
+  // Room for every pair; a stop only shortens it.
+  bytes.resize(text.size() / 2);
+  const TStrictHexStop stop = Read(text, reinterpret_cast<uint8_t*>(bytes.data()));
+  bytes.resize(static_cast<size_t>(stop.Bytes));
   return stop;
 }
 

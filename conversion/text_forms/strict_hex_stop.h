@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace qv {
@@ -34,5 +35,9 @@ struct TStrictHexStop {
 
 // Reads the text as hex to picture reads it, with the same codec.
 TStrictHexStop FindStrictHexStop(std::string_view text);
+
+// The same reading, keeping what it restores: `bytes` gets the pairs before
+// the stop (not the zeros a restored picture is filled up with after it).
+TStrictHexStop ReadStrictHex(std::string_view text, std::string& bytes);
 
 }  // namespace qv

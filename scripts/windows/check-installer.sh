@@ -43,6 +43,16 @@ diff <(cd "$stage" && find . -type f | sort) \
 strings -e l "$shortcut" | grep -qi 'Programs\\Quorvane\\quorvane\.exe$' \
   || fail "the Start menu entry does not start quorvane.exe"
 wine reg query "$key" >/dev/null 2>&1 || fail "no uninstall entry in the registry"
+# "Open with" for .jpg and .jpeg, for this user, starting the installed program.
+classes='HKCU\Software\Classes'
+open_with_keys=("$classes\Applications\quorvane.exe" "$classes\Quorvane.jpg")
+for ext in .jpg .jpeg; do
+  wine reg query "$classes\$ext\OpenWithProgids" /v Quorvane.jpg >/dev/null 2>&1 \
+    || fail "Quorvane is not offered to open $ext files"
+done
+wine reg query "$classes\Quorvane.jpg\shell\open\command" 2>/dev/null | tr -d '\r' \
+  | grep -qi 'Programs\\Quorvane\\quorvane\.exe" "%1"' \
+  || fail "the Open with command does not start the installed quorvane.exe with the file"
 
 if [ "${3:-}" != --no-program ]; then
   # The Start menu entry, opened the way the shell opens it (Wine's start
@@ -71,6 +81,13 @@ for _ in $(seq 100); do [ -e "$install_dir" ] || break; wineserver -w; sleep 0.1
 [ ! -e "$install_dir" ] || fail "left behind: $(cd "$install_dir" && find . | tr '\n' ' ')"
 [ ! -e "$shortcut" ] || fail "the Start menu entry is left"
 ! wine reg query "$key" >/dev/null 2>&1 || fail "the uninstall key is left"
+for open_with_key in "${open_with_keys[@]}"; do
+  ! wine reg query "$open_with_key" >/dev/null 2>&1 || fail "left in the registry: $open_with_key"
+done
+for ext in .jpg .jpeg; do
+  ! wine reg query "$classes\$ext\OpenWithProgids" /v Quorvane.jpg >/dev/null 2>&1 \
+    || fail "Open with is still offered for $ext"
+done
 left="$(comm -13 <(echo "$before") <(snapshot) | grep -iv '/temp\b\|/temp/' || true)"
 [ -z "$left" ] || fail "left behind: $left"
 echo "PASS: installer $(basename "$setup")"

@@ -12,6 +12,7 @@ ManifestDPIAware true
 !define APP "Quorvane"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Quorvane"
 !include "${FILES_NSH}"
+!include "${__FILEDIR__}/open-with.nsh"
 
 Name "${APP} ${VERSION}"
 BrandingText "${APP} ${VERSION}"
@@ -131,6 +132,7 @@ Section "Install"
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" ${SIZE_KB}
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
+  !insertmacro QV_REGISTER_OPEN_WITH
 SectionEnd
 
 Section "Uninstall"
@@ -143,4 +145,5 @@ Section "Uninstall"
   ; The per-user programs folder too, when nothing else is in it.
   RMDir "$LOCALAPPDATA\Programs"
   DeleteRegKey HKCU "${UNINSTALL_KEY}"
+  !insertmacro QV_UNREGISTER_OPEN_WITH
 SectionEnd

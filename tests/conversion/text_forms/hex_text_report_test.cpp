@@ -41,6 +41,21 @@ TEST(HexTextReport, NamesCharactersPeopleCannotSee) {
   EXPECT_EQ(CharacterName(0xFFFD), "U+FFFD");
 }
 
+TEST(HexTextReport, SaysWhereTheStrictReadingStopped) {
+  std::string long_run(1024, 'A');
+  EXPECT_EQ(DescribeStrictHexStop(FindStrictHexStop(long_run + " FFD8")),
+            "16进制在第 1,025 个字符处停止（空格）：已还原 512 字节");
+  EXPECT_EQ(DescribeStrictHexStop(FindStrictHexStop("\r\nFFD8FFE0")),
+            "文本以换行开头，16进制在第 1 个字符处停止：已还原 0 字节");
+  EXPECT_EQ(DescribeStrictHexStop(FindStrictHexStop("0xFF")),
+            "16进制在第 2 个字符处停止（'x'，0x 前缀）：已还原 0 字节");
+  EXPECT_EQ(DescribeStrictHexStop(FindStrictHexStop("FFD8F")),
+            "16进制的最后一个字符 'F' 不成对，已忽略：已还原 2 字节");
+  EXPECT_EQ(DescribeStrictHexStop(FindStrictHexStop("FF\xE3\x80\x80"
+                                                    "D8")),
+            "16进制在第 3 个字符处停止（全角空格）：已还原 1 字节");
+}
+
 TEST(HexTextReport, GroupsThousands) {
   EXPECT_EQ(GroupThousands(0), "0");
   EXPECT_EQ(GroupThousands(999), "999");

@@ -62,6 +62,32 @@ TEST(StrictHexStop, FindsAStopFarIntoTheText) {
     EXPECT_TRUE(stop.Stopped);
     EXPECT_EQ(stop.Offset, static_cast<int64_t>(at));
     EXPECT_EQ(stop.Bytes, static_cast<int64_t>(at / 2));
+
+    // Reading the bytes stops at the same place and keeps the pairs before it.
+    std::string bytes;
+    const TStrictHexStop read = ReadStrictHex(text, bytes);
+    EXPECT_EQ(read.Offset, stop.Offset);
+    ASSERT_EQ(bytes.size(), at / 2);
+    EXPECT_EQ(bytes.find_first_not_of('\xAA'), std::string::npos);
+  }
+}
+
+TEST(StrictHexStop, ReadsTheBytesBeforeTheStop) {
+  struct TCase {
+    std::string text;
+    std::string bytes;
+  } cases[] = {
+      {"", ""},
+      {"ffD8e0", "\xFF\xD8\xE0"},
+      {"FFD", "\xFF"},        // the lone last digit is left out
+      {"FF D8", "\xFF"},      // not the zeros a restore fills in after the stop
+      {"\r\nFFD8", ""},       // the box's first line break
+      {"F\xE4\xB8\x80", ""},  // a digit and a Chinese character
+  };
+  for (const TCase& c : cases) {
+    std::string bytes = "left over";
+    ReadStrictHex(c.text, bytes);
+    EXPECT_EQ(bytes, c.bytes) << c.text;
   }
 }
 

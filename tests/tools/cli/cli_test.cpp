@@ -458,7 +458,10 @@ TEST_F(CliTest, CheckShowsWhereAndWhyHexTextStops) {
   EXPECT_EQ(run.out, Path("wrapped.txt") +
                          ": hex text\n"
                          "  length       11900 characters\n"
+                         "  form         hex digits: 5770 bytes, 360 characters not data\n"
                          "  pairs        32 of 5950 decode\n"
+                         "               'quorvane-hex normalize' or 'to-jpeg --lenient' reads it "
+                         "in full\n"
                          "  stops at     offset 64 (line 1, column 65): a line break \"\\r\\n\"\n"
                          "  near         \"...060607060508\\r\\n070707090908...\"\n"
                          "                               ^\n"

@@ -1,4 +1,4 @@
-#include "tools/output_file.h"
+#include "base/output_file.h"
 
 #include <cerrno>
 #include <cstdio>
