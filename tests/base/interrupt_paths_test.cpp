@@ -8,6 +8,13 @@
 #include <string>
 #include <vector>
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#define QV_KEPT_ON_PURPOSE(pointer) __lsan_ignore_object(pointer)
+#else
+#define QV_KEPT_ON_PURPOSE(pointer) static_cast<void>(pointer)
+#endif
+
 namespace qv {
 namespace {
 
@@ -67,6 +74,9 @@ TEST(InterruptPaths, APathRemovedDuringTheWalkStaysReadable) {
   table.Add("out-1.hex");
   std::vector<std::string> seen;
   table.DeleteAll([&](const char* path) {
+    // A copy taken out during a walk is kept for the rest of the process
+    // (an interrupt ends it): not a leak to report.
+    QV_KEPT_ON_PURPOSE(path);
     table.Remove("out-1.hex");
     seen.emplace_back(path);  // freed here before: a use after free
   });
