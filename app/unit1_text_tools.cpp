@@ -58,21 +58,6 @@ QString Utf8(const std::string& text) {
   return QString::fromStdString(text);
 }
 
-// The message of an error, as the error box words it.
-std::string MessageOf(const std::exception_ptr& error) {
-  try {
-    std::rethrow_exception(error);
-  } catch (const Exception& e) {
-    return e.Message();
-  } catch (const std::bad_alloc&) {
-    return kOutOfMemoryText;
-  } catch (const std::exception& e) {
-    return e.what();
-  } catch (...) {
-    return "Unknown error";
-  }
-}
-
 // Extensions offered when a hex text is opened: those the forms are saved
 // with, and .hex.
 QString TextFileFilter() {
@@ -276,7 +261,7 @@ void TForm1::LoadHexTextFile(const std::string& path) {
     } catch (...) {
       const std::exception_ptr error = std::current_exception();
       RunOnUiThread([&] {
-        SetStatus("打开16进制文本失败：" + MessageOf(error));
+        SetStatus("打开16进制文本失败：" + ErrorMessage(error));
         ReportUnhandledErrorLater(error);
       });
     }
@@ -357,7 +342,7 @@ void TForm1::SaveHexTextTo(const std::string& path, TTextForm form) {
     } catch (...) {
       const std::exception_ptr error = std::current_exception();
       RunOnUiThread([&] {
-        SetStatus("保存16进制文本失败：" + MessageOf(error));
+        SetStatus("保存16进制文本失败：" + ErrorMessage(error));
         ReportUnhandledErrorLater(error);
       });
     }

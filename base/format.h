@@ -11,4 +11,7 @@ std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2))
 // blank, and trailing blanks, control characters and full stops go.
 std::string OneLineText(const std::string& text);
 
+// Appends the code point `c` (at most U+10FFFF) in UTF-8.
+void AppendUtf8(std::string& out, char32_t c);
+
 }  // namespace qv

@@ -6,26 +6,6 @@ namespace qv {
 
 namespace {
 
-std::string Utf8(char32_t c) {
-  std::string out;
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-  return out;
-}
-
 std::string Line(const THexTextPlace& place) {
   return "第 " + GroupThousands(place.Line) + " 行：";
 }
@@ -117,7 +97,7 @@ std::string CharacterName(char32_t c) {
   if (c < 0x20 || c == 0x7F || c == 0xFFFD || (c >= 0x80 && c < 0xA0))
     return Format("U+%04X", static_cast<unsigned>(c));
   std::string quoted(1, '\'');
-  quoted += Utf8(c);
+  AppendUtf8(quoted, c);
   quoted += '\'';
   return quoted;
 }
