@@ -185,6 +185,17 @@ TEST_F(CliTest, CheckSaysWhereTheDataEndsBeforeAClaimedHugeSize) {
     WriteFile(Path(c.name), WithClaimedSize(ReadFile(Path("made")), 30000, 30000));
     files.push_back(Path(c.name));
   }
+  // With the machine's memory the colour picture fits too, and its data ends early.
+  const TRun colour = Hex({"check", Path("colour.jpg")});
+  EXPECT_EQ(colour.status, 1);
+  EXPECT_NE(colour.out.find("  decodes      damaged: the data ends before the picture is "
+                            "complete, and the rest is filled in\n"),
+            std::string::npos)
+      << colour.out;
+
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer's shadow memory does not fit under an address limit";
+#endif
   std::vector<std::string> limited = {"sh", "-c", "ulimit -v 4194304; exec \"$0\" check \"$@\"",
                                       QUORVANE_HEX};
   limited.insert(limited.end(), files.begin(), files.end());
@@ -201,13 +212,6 @@ TEST_F(CliTest, CheckSaysWhereTheDataEndsBeforeAClaimedHugeSize) {
         << run.out.substr(report);
     EXPECT_NE(run.out.find("  width        30000\n", report), std::string::npos);
   }
-  // With the machine's memory the colour picture fits too, and its data ends early.
-  const TRun colour = Hex({"check", Path("colour.jpg")});
-  EXPECT_EQ(colour.status, 1);
-  EXPECT_NE(colour.out.find("  decodes      damaged: the data ends before the picture is "
-                            "complete, and the rest is filled in\n"),
-            std::string::npos)
-      << colour.out;
 }
 
 // --- loading as the window's open command does ---------------------------------------
