@@ -131,16 +131,17 @@ void TForm1::IdThreadComponent1Run(TIdThreadComponent& sender) {
     // failure from slow work.
     failure = std::current_exception();
   }
-  // Made before the hand-over: even the message of a failure can fail to be made.
-  QString status = QString::fromUtf8("图片转换完成");
+  // Made before the hand-over: even the message of a failure can fail to be
+  // made. Text here, a QString on the UI thread: no string data is shared
+  // between the threads.
+  std::string status = "图片转换完成";
   try {
-    if (failure)
-      status = QString::fromUtf8("图片转换失败：") + QString::fromStdString(ErrorMessage(failure));
+    if (failure) status = "图片转换失败：" + ErrorMessage(failure);
   } catch (...) {
-    status = QString::fromUtf8("图片转换失败：") + QString::fromLatin1(kOutOfMemoryText);
+    status = std::string("图片转换失败：") + kOutOfMemoryText;
   }
   try {
-    RunOnUiThread([this, &status] { StatusBar1->SetPanelText(status); });
+    RunOnUiThread([this, &status] { StatusBar1->SetPanelText(QString::fromStdString(status)); });
   } catch (...) {
     // Nothing is left to say it with; the worker must still stop.
   }

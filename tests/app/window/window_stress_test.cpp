@@ -38,12 +38,6 @@ namespace {
 
 const std::string kCorpus = QUORVANE_CORPUS_DIR;
 
-#if defined(__SANITIZE_THREAD__)
-constexpr bool kThreadSanitizer = true;
-#else
-constexpr bool kThreadSanitizer = false;
-#endif
-
 using testing_support::Watchdog;
 
 class WindowStress : public testing::Test {
@@ -128,7 +122,7 @@ TEST_F(WindowStress, RandomCommandsWhileTheWorkerRuns) {
             form = new_form();
             break;
           case 7:  // paint every box with what the steps have left in it
-            if (!kThreadSanitizer) form->grab();
+            if (!testing_support::kThreadSanitizer) form->grab();
             break;
           default:  // let the worker's steps through
             QTest::qWait(pick(20));

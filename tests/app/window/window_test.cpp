@@ -23,6 +23,7 @@
 #include "base/exceptions.h"
 #include "conversion/jpeg_registration.h"
 #include "graphics/screen.h"
+#include "tests/test_support.h"
 
 namespace qv {
 namespace {
@@ -123,6 +124,8 @@ TEST(MainWindow, StartsWithCrLfEmptyStatusAndTheTextBoxHasTheFocus) {
 // other way; Space or Enter on a focused button runs its command. A click on a
 // button leaves the focus where it was, so a mouse user never sees the frame.
 TEST(MainWindow, TabReachesTheButtonsAndTheKeysPressThem) {
+  if (testing_support::kThreadSanitizer)
+    GTEST_SKIP() << "the window is painted on Qt's own threads";
   TForm1 form(nullptr);
   std::vector<int> pressed;
   const std::vector<TRzToolButton*> buttons = {form.RzToolButton1, form.RzToolButton2,
@@ -155,6 +158,8 @@ TEST(MainWindow, TabReachesTheButtonsAndTheKeysPressThem) {
 // The four commands from the keyboard anywhere in the window, the text box
 // included (its own keys are none of these), each key shown in its tooltip.
 TEST(MainWindow, CommandKeysRunTheCommandsAndAreShownInTheTooltips) {
+  if (testing_support::kThreadSanitizer)
+    GTEST_SKIP() << "the window is painted on Qt's own threads";
   TApplication application("/usr/bin/quorvane");
   std::vector<QString> shown;
   const TMessageBoxPresenter saved = MessageBoxPresenter();
@@ -192,6 +197,8 @@ TEST(MainWindow, CommandKeysRunTheCommandsAndAreShownInTheTooltips) {
 // What assistive tools read: roles, Chinese names and descriptions, the
 // buttons' press action, the picture boxes' sizes and the status text.
 TEST(MainWindow, AssistiveToolsReadNamesRolesAndDescriptions) {
+  if (testing_support::kThreadSanitizer)
+    GTEST_SKIP() << "the window is painted on Qt's own threads";
   TForm1 form(nullptr);
   form.show();
   auto iface = [](QWidget* w) { return QAccessible::queryAccessibleInterface(w); };
