@@ -52,13 +52,16 @@ seeds_of() {
   esac
 }
 
-export ASAN_OPTIONS=abort_on_error=1:detect_leaks=1:allocator_may_return_null=1
-export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
-export LSAN_OPTIONS=suppressions=$PWD/tests/lsan_suppressions.txt
-export QT_QPA_PLATFORM=offscreen
-# Qt seeds its hashes at random in every process, which changes the paths taken
-# through its containers and so what the fuzzer counts as new coverage.
-export QT_HASH_SEED=0
+# The targets run with this environment and nothing else: the environment sits
+# at the top of the stack, so its size moves every stack address, and the
+# fuzzer feeds the values the targets compare (addresses too) back into its
+# mutations. Qt seeds its hashes at random in every process, which changes the
+# paths taken through its containers and so what counts as new coverage.
+TARGET_ENV=(env -i PATH=/usr/bin:/bin HOME=/nonexistent LANG=C.UTF-8
+  ASAN_OPTIONS=abort_on_error=1:detect_leaks=1:allocator_may_return_null=1
+  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+  LSAN_OPTIONS=suppressions=tests/lsan_suppressions.txt
+  QT_QPA_PLATFORM=offscreen QT_HASH_SEED=0)
 
 # Without address randomisation where the system allows it: containers keyed by
 # address would otherwise iterate in another order, run by run.
@@ -115,7 +118,7 @@ case $MODE in
       rm -rf "$scratch" && mkdir -p "$scratch"
       start=$(date +%s)
       # Whole files: a largest-input limit would cut the big corpus pictures short.
-      if ! "$bin" $(common_flags "$dict") -runs=0 "${inputs[@]}" \
+      if ! "${TARGET_ENV[@]}" "$bin" $(common_flags "$dict") -runs=0 "${inputs[@]}" \
         >"$OUT/$target.replay.log" 2>&1; then
         echo "FAIL $target: replay (see $OUT/$target.replay.log)"; tail -n 30 "$OUT/$target.replay.log"; status=1; continue
       fi
@@ -133,7 +136,8 @@ case $MODE in
         what="$AMOUNT s"
       fi
       # New inputs land in the first folder, a scratch one: the committed ones stay as they are.
-      if ! "${NO_ASLR[@]}" "$bin" $(common_flags "$dict") -max_len="$max_len" -seed="$FUZZ_SEED" \
+      if ! "${NO_ASLR[@]}" "${TARGET_ENV[@]}" "$bin" $(common_flags "$dict") -max_len="$max_len" \
+        -seed="$FUZZ_SEED" \
         -print_final_stats=1 -artifact_prefix="$OUT/$target-" "$scratch" "${limit[@]}" \
         >"$OUT/$target.run.log" 2>&1; then
         echo "FAIL $target: $what from seed $FUZZ_SEED (see $OUT/$target.run.log)"; tail -n 30 "$OUT/$target.run.log"
@@ -153,7 +157,7 @@ case $MODE in
       bin=$(binary_of "$target")
       read -r -a inputs <<<"$(inputs_of "$target" "$folders")"
       mkdir -p "$OUT/corpus/$target" "$OUT/artifacts/$target"
-      nice -n 19 "$bin" $(common_flags "$dict") -max_len="$max_len" -max_total_time="${AMOUNT:?seconds}" \
+      nice -n 19 "${TARGET_ENV[@]}" "$bin" $(common_flags "$dict") -max_len="$max_len" -max_total_time="${AMOUNT:?seconds}" \
         -print_final_stats=1 -artifact_prefix="$OUT/artifacts/$target/" \
         "$OUT/corpus/$target" "${inputs[@]}" >"$OUT/$target.campaign.log" 2>&1 &
       pids+=($!)
