@@ -23,14 +23,15 @@ if visible_window quorvane >/dev/null; then
   xdotool windowactivate --sync "$(visible_window quorvane)" >/dev/null 2>&1 || true
   xdotool key Return
 fi
-wait_for "the program's box" visible_window Quorvane
+wait_for "the program's box" take_window visible_window Quorvane
+box=$FOUND_WINDOW
 screenshot "$WORK/box.png"
 [ -n "${QUORVANE_SCREENSHOT:-}" ] && cp "$WORK/box.png" "${QUORVANE_SCREENSHOT%.png}-startup-failure.png"
 # Closed as a user would; its words are checked on standard error below
 # (Wine's clipboard, which box_text reads, is not always there to ask).
-xdotool windowactivate --sync "$(visible_window Quorvane)" >/dev/null 2>&1 || true
+xdotool windowactivate --sync "$box" >/dev/null 2>&1 || true
 xdotool key Return
-wait_for "the box to close" no_visible_window Quorvane
+wait_for "the box to close" window_gone "$box"
 wait_app_exit
 [ "$EXIT_CODE" = 1 ] || fail "exit code $EXIT_CODE"
 grep -q 'cannot show the window: the window system plugin "windows" is missing' "$WORK/app.err" \
