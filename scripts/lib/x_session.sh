@@ -42,12 +42,23 @@ wait_for() {
 }
 
 start_xvfb() {
-  # -displayfd picks a free display number and tells us which.
-  local fdfile="$WORK/display"
-  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$fdfile" 2>"$WORK/xvfb.log" &
-  XVFB_PID=$!
-  wait_for "Xvfb" test -s "$fdfile"
-  export DISPLAY=":$(head -n1 "$fdfile")"
+  # -displayfd picks a free display number and tells us which. Two servers
+  # starting at once can pick the same number, and the later one's display
+  # then does not answer (a window manager found no display there): such a
+  # server is replaced by a fresh one.
+  local fdfile="$WORK/display" attempt
+  for attempt in 1 2 3 4 5; do
+    rm -f "$fdfile"
+    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$fdfile" 2>"$WORK/xvfb.log" &
+    XVFB_PID=$!
+    wait_for "Xvfb" test -s "$fdfile"
+    export DISPLAY=":$(head -n1 "$fdfile")"
+    if until_ok 30 xprop -root && kill -0 "$XVFB_PID" 2>/dev/null; then break; fi
+    kill "$XVFB_PID" 2>/dev/null || true
+    wait "$XVFB_PID" 2>/dev/null || true
+    XVFB_PID=""
+    [ "$attempt" -lt 5 ] || fail "Xvfb did not get a display of its own ($(cat "$WORK/xvfb.log"))"
+  done
   # The programs started here use this display, whatever the caller had.
   unset WAYLAND_DISPLAY QT_QPA_PLATFORM
 }
