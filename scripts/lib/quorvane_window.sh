@@ -161,17 +161,23 @@ memo_text() {
   xclip -o -selection clipboard 2>/dev/null
 }
 
-# Opens a file through the open dialog by typing its path.
-open_file() {
-  press_button "$BUTTON_OPEN"
-  wait_for "the open dialog" take_window other_window
+# In the file dialog that is opening (named $1 in messages), types the path $2
+# and accepts it; returns once the dialog has closed.
+type_into_dialog() {
+  wait_for "the $1" take_window other_window
   local dialog=$FOUND_WINDOW
   xdotool windowactivate --sync "$dialog" >/dev/null 2>&1 || true
   xdotool key ctrl+a
-  xdotool type --delay 2 "$1"
+  xdotool type --delay 2 "$2"
   xdotool key Return
-  wait_for "the open dialog to close" window_gone "$dialog"
+  wait_for "the $1 to close" window_gone "$dialog"
   wait_focus_after_dialog "$dialog"
+}
+
+# Opens a file through the open dialog by typing its path.
+open_file() {
+  press_button "$BUTTON_OPEN"
+  type_into_dialog "open dialog" "$1"
 }
 
 # The window manager has handed the focus on from the closed dialog $1 (to the

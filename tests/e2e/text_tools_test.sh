@@ -61,16 +61,7 @@ xdotool mousemove --window "$MAIN_WINDOW" 600 300 click 3
 wait_for "the picture's menu" take_window popup_menu
 screenshot "$WORK/picture-menu.png"
 xdotool key s
-save_as() {
-  wait_for "the save dialog" take_window other_window
-  local dialog=$FOUND_WINDOW
-  xdotool windowactivate --sync "$dialog" >/dev/null 2>&1 || true
-  xdotool key ctrl+a
-  xdotool type --delay 2 "$1"
-  xdotool key Return
-  wait_for "the save dialog to close" window_gone "$dialog"
-  wait_focus_after_dialog "$dialog"
-}
+save_as() { type_into_dialog "save dialog" "$1"; }
 save_as "$WORK/restored.jpg"
 wait_for "the saved picture" test -s "$WORK/restored.jpg"
 cmp "$picture" "$WORK/restored.jpg" || fail "the saved picture differs from the original JPEG"
