@@ -158,6 +158,16 @@ if hb:
         w(f"| {size_label(n)} | {m:.2f} | " + " | ".join(cells) + " |")
     w("")
     big = sizes[-1] if sizes else None
+    floor_enc, floor_dec = gbs(f"MemoryFloor/Encode/{big}"), gbs(f"MemoryFloor/Decode/{big}")
+    if big and paths and floor_enc and floor_dec and gbs(f"Memcpy/{big}"):
+        m = gbs(f"Memcpy/{big}")
+        enc, dec = gbs(f"HexEncode/{paths[0]}/{big}"), gbs(f"HexDecode/{paths[0]}/{big}")
+        w(f"The memory floor at {size_label(big)}, in the same units: reading the input and writing the output "
+          f"with streaming stores, nothing computed: encode {floor_enc:.2f} GB/s ({floor_enc / m:.2f} × memcpy), "
+          f"decode {floor_dec:.2f} G chars/s ({floor_dec / m:.2f} × memcpy). {paths[0]} reaches "
+          f"{100 * enc / floor_enc:.0f} % of it encoding and {100 * dec / floor_dec:.0f} % decoding. Encode writes "
+          "twice what it reads and is counted by what it reads, so its ratio to memcpy is about half of "
+          "decode's for the same time per character.\n")
     if big and paths and gbs(f"Memcpy/{big}"):
         m = gbs(f"Memcpy/{big}")
         headline["codec_budget"] = (size_label(big), paths[0], gbs(f"HexEncode/{paths[0]}/{big}") / m,
