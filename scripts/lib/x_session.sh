@@ -49,7 +49,11 @@ start_xvfb() {
   local fdfile="$WORK/display" attempt
   for attempt in 1 2 3 4 5; do
     rm -f "$fdfile"
-    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$fdfile" 2>"$WORK/xvfb.log" &
+    # -noreset: an X server resets when its last client leaves, and a client
+    # connecting meanwhile is refused; between the check below and the window
+    # manager's start there is no client (openbox failed to open the display in
+    # about one start in twenty on a busy machine).
+    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$fdfile" 2>"$WORK/xvfb.log" &
     XVFB_PID=$!
     wait_for "Xvfb" test -s "$fdfile"
     export DISPLAY=":$(head -n1 "$fdfile")"
