@@ -42,10 +42,8 @@ wait_for() {
 }
 
 start_xvfb() {
-  # -displayfd picks a free display number and tells us which. Two servers
-  # starting at once can pick the same number, and the later one's display
-  # then does not answer (a window manager found no display there): such a
-  # server is replaced by a fresh one.
+  # -displayfd picks a free display number and tells us which. A server whose
+  # display does not answer within 30 s is replaced by a fresh one.
   local fdfile="$WORK/display" attempt
   for attempt in 1 2 3 4 5; do
     rm -f "$fdfile"
